@@ -1,0 +1,9 @@
+#include "HelpFile.h"
+
+namespace vemba {
+
+QString HelpFilePath(const QString& programDir) {
+    return programDir + QStringLiteral("/Vemba_PC.chm");
+}
+
+} // namespace vemba

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+namespace vemba {
+
+// The help file of a program directory: the directory followed directly by
+// "/Vemba_PC.chm", formed anew on every call.
+QString HelpFilePath(const QString& programDir);
+
+} // namespace vemba

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+namespace vemba::iniEdit {
+
+// Outcome of a write; a failure says why, in the user's language.
+struct WriteResult {
+    bool ok = true;
+    QString reason;
+};
+
+// The settings file of a program directory: the directory followed by "/setting.ini".
+QString SettingsPath(const QString& programDir);
+
+// The entry's value, at most 1023 bytes of it; empty text for a missing file,
+// section or key and for an empty value. Never fails.
+QString ReadSetting(const QString& programDir, const QString& section, const QString& key);
+
+// Stores the entry, creating the file, section or key as needed, and replaces
+// the file atomically so that it is on disk, whole, when the call returns.
+WriteResult WriteSetting(const QString& programDir, const QString& section, const QString& key,
+                         const QString& value);
+
+} // namespace vemba::iniEdit

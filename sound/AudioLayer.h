@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+namespace vemba::audio {
+
+// Outcome of one audio-layer operation. A failure carries a reason in the
+// user's language, ready to be shown.
+class Status {
+public:
+    static Status success() { return Status(); }
+    static Status failure(QString reason) { return Status(std::move(reason)); }
+
+    bool ok() const { return !m_failed; }
+    explicit operator bool() const { return ok(); }
+    const QString& reason() const { return m_reason; }
+
+private:
+    Status() = default;
+    explicit Status(QString reason) : m_failed(true), m_reason(std::move(reason)) {}
+
+    bool m_failed = false;
+    QString m_reason;
+};
+
+using WindowHandle = std::uintptr_t;
+
+// Capability flags a buffer is created with.
+inline constexpr std::int32_t DSBCAPS_STATIC = 0x0002;
+inline constexpr std::int32_t DSBCAPS_CTRLFREQUENCY = 0x0020;
+inline constexpr std::int32_t DSBCAPS_CTRLPAN = 0x0040;
+inline constexpr std::int32_t DSBCAPS_CTRLVOLUME = 0x0080;
+inline constexpr std::int32_t DSBCAPS_STICKYFOCUS = 0x4000;
+
+inline constexpr std::int32_t DSSCL_NORMAL = 1;
+inline constexpr std::int32_t DSBPLAY_LOOPING = 1;
+
+struct BufferDescription {
+    std::int32_t lFlags = 0;
+    std::int32_t lBufferBytes = 0;
+    std::int32_t lReserved = 0;
+};
+
+struct WaveFormat {
+    std::int16_t nFormatTag = 0;
+    std::int16_t nChannels = 0;
+    std::int32_t lSamplesPerSec = 0;
+    std::int32_t lAvgBytesPerSec = 0;
+    std::int16_t nBlockAlign = 0;
+    std::int16_t nBitsPerSample = 0;
+    std::int16_t nSize = 0;
+    std::int32_t lExtra = 0;
+};
+
+// A sound held whole in memory, stopped at its start when created.
+// Destroying it silences it.
+class SoundBuffer {
+public:
+    virtual ~SoundBuffer() = default;
+    virtual Status play(std::int32_t flags) = 0;
+    // Attenuation in hundredths of a decibel, -10000 to 0.
+    virtual Status setVolume(std::int32_t volume) = 0;
+    virtual Status stop() = 0;
+    virtual Status setCurrentPosition(std::int32_t position) = 0;
+};
+
+// An output device. Destroying it silences every buffer made on it; such
+// buffers still take calls without harm and never sound again.
+class SoundDevice {
+public:
+    virtual ~SoundDevice() = default;
+    virtual Status setCooperativeLevel(WindowHandle window, std::int32_t level) = 0;
+    virtual Status createSoundBufferFromFile(const QString& path,
+                                             const BufferDescription& description,
+                                             const WaveFormat& format,
+                                             std::unique_ptr<SoundBuffer>& buffer) = 0;
+};
+
+// The root object that opens devices. An empty device identifier means the
+// default output.
+class AudioRoot {
+public:
+    virtual ~AudioRoot() = default;
+    virtual Status directSoundCreate(const QString& deviceId,
+                                     std::unique_ptr<SoundDevice>& device) = 0;
+};
+
+// Entry point of an audio layer: creates the root object.
+class AudioLayer {
+public:
+    virtual ~AudioLayer() = default;
+    virtual Status createRoot(std::unique_ptr<AudioRoot>& root) = 0;
+};
+
+} // namespace vemba::audio
