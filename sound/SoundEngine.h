@@ -4,7 +4,6 @@
 #include "ToneSelection.h"
 
 #include <QString>
-
 #include <array>
 #include <cstdint>
 #include <memory>
