@@ -11,9 +11,9 @@ namespace {
 
 using audio::Status;
 
-void raiseOnFailure(const Status& status) {
+void raiseOnFailure(SoundError::Kind kind, const Status& status) {
     if (!status.ok()) {
-        throw SoundError(status.reason());
+        throw SoundError(kind, status.reason());
     }
 }
 
@@ -23,6 +23,7 @@ template <typename T> T fitOrOverflow(double value) {
     const double rounded = std::nearbyint(value);
     if (rounded < std::numeric_limits<T>::min() || rounded > std::numeric_limits<T>::max()) {
         throw SoundError(
+            SoundError::Kind::Device,
             QStringLiteral("音声フォーマットの値が範囲を超えています (オーバーフロー)"));
     }
     return static_cast<T>(rounded);
@@ -38,14 +39,15 @@ SoundEngine::~SoundEngine() = default;
 
 void SoundEngine::InitSoundDevice() {
     if (!m_root) {
-        raiseOnFailure(m_layer.createRoot(m_root));
+        raiseOnFailure(SoundError::Kind::Device, m_layer.createRoot(m_root));
     }
 
     std::unique_ptr<audio::SoundDevice> device;
-    raiseOnFailure(m_root->directSoundCreate(QString(), device));
+    raiseOnFailure(SoundError::Kind::Device, m_root->directSoundCreate(QString(), device));
     m_device = std::move(device);
 
-    raiseOnFailure(m_device->setCooperativeLevel(m_selection.windowHandle(), audio::DSSCL_NORMAL));
+    raiseOnFailure(SoundError::Kind::Device,
+                   m_device->setCooperativeLevel(m_selection.windowHandle(), audio::DSSCL_NORMAL));
 
     m_description.lFlags = audio::DSBCAPS_STATIC | audio::DSBCAPS_CTRLFREQUENCY |
                            audio::DSBCAPS_CTRLPAN | audio::DSBCAPS_CTRLVOLUME |
@@ -64,7 +66,8 @@ void SoundEngine::InitSoundDevice() {
 void SoundEngine::LoadChannelBuffer(int channel) {
     std::unique_ptr<audio::SoundBuffer>* target = slot(channel);
     if (target == nullptr) {
-        throw SoundError(QStringLiteral("チャンネル %1 はありません").arg(channel));
+        throw SoundError(SoundError::Kind::Buffer,
+                         QStringLiteral("チャンネル %1 はありません").arg(channel));
     }
 
     const WaveShape shape =
@@ -84,10 +87,12 @@ void SoundEngine::LoadChannelBuffer(int channel) {
 
     if (!m_device) {
         throw SoundError(
+            SoundError::Kind::Device,
             QStringLiteral("音声デバイスが開かれていないため、%1 を読み込めません").arg(path));
     }
     std::unique_ptr<audio::SoundBuffer> buffer;
-    raiseOnFailure(m_device->createSoundBufferFromFile(path, m_description, m_format, buffer));
+    raiseOnFailure(SoundError::Kind::Buffer,
+                   m_device->createSoundBufferFromFile(path, m_description, m_format, buffer));
     *target = std::move(buffer);
 }
 

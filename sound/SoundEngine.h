@@ -15,11 +15,16 @@ namespace vemba {
 // user's language (for a file: its path and the reason).
 class SoundError : public std::runtime_error {
 public:
-    explicit SoundError(const QString& message)
-        : std::runtime_error(message.toStdString()), m_message(message) {}
+    // Device: no output could be opened; Buffer: a tone file could not be loaded.
+    enum class Kind { Device, Buffer };
+
+    SoundError(Kind kind, const QString& message)
+        : std::runtime_error(message.toStdString()), m_kind(kind), m_message(message) {}
+    Kind kind() const { return m_kind; }
     const QString& message() const { return m_message; }
 
 private:
+    Kind m_kind;
     QString m_message;
 };
 
