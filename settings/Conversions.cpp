@@ -1,0 +1,141 @@
+#include "Conversions.h"
+
+#include <QLocale>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace vemba::convert {
+
+namespace {
+
+struct Parsed {
+    Failure failure = Failure::None;
+    double value = 0;
+};
+
+bool isDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
+
+// Parses the plain decimal notation the program writes, and what a person
+// types by hand: sign, digits, a fraction after the locale's separator or
+// ".", an exponent. Group separators are not accepted, so that "1,500" is
+// never silently 1500 in one locale and 1.5 in another.
+Parsed parse(const QString& text) {
+    const QString t = text.trimmed();
+    const QString localePoint = QLocale().decimalPoint();
+    QByteArray ascii;
+    qsizetype i = 0;
+    auto takeDigits = [&] {
+        const qsizetype from = i;
+        while (i < t.size() && isDigit(t[i]))
+            ascii += char(t[i++].unicode());
+        return i - from;
+    };
+    if (i < t.size() && (t[i] == u'-' || t[i] == u'+'))
+        ascii += char(t[i++].unicode());
+    qsizetype digits = takeDigits();
+    if (i < t.size() && t[i] == u'.') {
+        ++i;
+        ascii += '.';
+        digits += takeDigits();
+    } else if (!localePoint.isEmpty() && t.mid(i).startsWith(localePoint)) {
+        i += localePoint.size();
+        ascii += '.';
+        digits += takeDigits();
+    }
+    if (digits == 0)
+        return {Failure::TypeMismatch};
+    if (i < t.size() && (t[i] == u'e' || t[i] == u'E')) {
+        ascii += 'e';
+        ++i;
+        if (i < t.size() && (t[i] == u'-' || t[i] == u'+'))
+            ascii += char(t[i++].unicode());
+        if (takeDigits() == 0)
+            return {Failure::TypeMismatch};
+    }
+    if (i != t.size())
+        return {Failure::TypeMismatch};
+
+    // from_chars ignores the C library's locale, which Qt sets from the
+    // environment; a leading "+" is ours to skip.
+    const char* first = ascii.constData() + (ascii.startsWith('+') ? 1 : 0);
+    Parsed parsed;
+    const auto [end, ec] = std::from_chars(first, ascii.constData() + ascii.size(), parsed.value);
+    if (ec == std::errc::result_out_of_range) {
+        // Too small to hold is zero; too large is an overflow. A number is
+        // tiny when its exponent is negative or its whole part is zero.
+        const qsizetype point = ascii.indexOf('.');
+        const QByteArray whole = ascii.left(point < 0 ? ascii.indexOf('e') : point);
+        const bool zeroWhole =
+            whole.count('0') + (whole.startsWith('-') || whole.startsWith('+')) == whole.size();
+        const bool tiny = ascii.contains("e-") || zeroWhole;
+        return tiny ? Parsed{} : Parsed{Failure::Overflow};
+    }
+    if (ec != std::errc() || end != ascii.constData() + ascii.size())
+        return {Failure::TypeMismatch};
+    return parsed;
+}
+
+double roundHalfEven(double x) {
+    double r = std::floor(x);
+    const double diff = x - r;
+    if (diff > 0.5 || (diff == 0.5 && std::fmod(r, 2.0) != 0.0))
+        r += 1.0;
+    return r;
+}
+
+template <typename Int> Converted<Int> toInteger(const QString& text) {
+    const Parsed parsed = parse(text);
+    if (parsed.failure != Failure::None)
+        return {Int{}, parsed.failure};
+    const double r = roundHalfEven(parsed.value);
+    if (r < double(std::numeric_limits<Int>::min()) || r > double(std::numeric_limits<Int>::max()))
+        return {Int{}, Failure::Overflow};
+    return {static_cast<Int>(r)};
+}
+
+} // namespace
+
+Converted<std::int16_t> ToInt16(const QString& text) {
+    return toInteger<std::int16_t>(text);
+}
+
+Converted<std::int32_t> ToInt32(const QString& text) {
+    return toInteger<std::int32_t>(text);
+}
+
+Converted<double> ToDouble(const QString& text) {
+    const Parsed parsed = parse(text);
+    if (parsed.failure != Failure::None)
+        return {0.0, parsed.failure};
+    return {parsed.value};
+}
+
+Converted<float> ToSingle(const QString& text) {
+    const Parsed parsed = parse(text);
+    if (parsed.failure != Failure::None)
+        return {0.0f, parsed.failure};
+    // Beyond FLT_MAX plus half a step the value would round to infinity.
+    if (std::fabs(parsed.value) >= 0x1.ffffffp+127)
+        return {0.0f, Failure::Overflow};
+    return {static_cast<float>(parsed.value)};
+}
+
+QString FromInteger(std::int64_t value) {
+    return QString::number(qint64(value));
+}
+
+QString FromSingle(float value) {
+    if (value == 0.0f)
+        return QStringLiteral("0"); // no "-0"
+    // QString::number always uses ASCII digits and "."; only the decimal
+    // separator follows the locale, so the text reads back everywhere.
+    QString text = QString::number(double(value), 'g', 7);
+    if (std::isfinite(value))
+        text.replace(u'.', QLocale().decimalPoint());
+    return text;
+}
+
+} // namespace vemba::convert

@@ -1,0 +1,116 @@
+#include "iniEdit.h"
+
+#include "ProfileText.h"
+#include "WriteFailure.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace vemba::iniEdit {
+
+namespace {
+
+// What the profile functions could hand back: 1023 bytes and a terminator.
+constexpr qsizetype kMaxValueBytes = 1023;
+
+// Cuts at most kMaxValueBytes without splitting a UTF-8 sequence, so the
+// last character is whole rather than a replacement mark.
+QByteArray clippedValue(QByteArray value) {
+    if (value.size() <= kMaxValueBytes)
+        return value;
+    qsizetype cut = kMaxValueBytes;
+    while (cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80)
+        --cut;
+    value.truncate(cut);
+    return value;
+}
+
+struct FileText {
+    bool ok = true;
+    QByteArray text;
+    WriteResult failure;
+};
+
+// The current file, or an empty text when there is none yet. A file that is
+// there but cannot be read fails: writing it would drop the entries we could
+// not see.
+FileText currentText(const QString& path, const QString& programDir) {
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink()) {
+        if (!QFileInfo(programDir).isDir())
+            return {false, {}, failure::missingDirectory(path, programDir)};
+        return {};
+    }
+    if (info.isDir())
+        return {false, {}, failure::directoryInPlace(path)};
+    if (!info.isFile())
+        return {false, {}, failure::notAFile(path)};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {false, {}, failure::unreadable(path, file.errorString())};
+    FileText result;
+    result.text = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return {false, {}, failure::unreadable(path, file.errorString())};
+    return result;
+}
+
+// The rename is only durable once the directory entry is on disk too.
+void syncDirectory(const QString& dir) {
+    const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+} // namespace
+
+QString SettingsPath(const QString& programDir) {
+    return programDir + QStringLiteral("/setting.ini");
+}
+
+QString ReadSetting(const QString& programDir, const QString& section, const QString& key) {
+    const QString path = SettingsPath(programDir);
+    if (!QFileInfo(path).isFile())
+        return {};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const auto value = profile::lookup(file.readAll(), section.toLocal8Bit(), key.toLocal8Bit());
+    if (!value)
+        return {};
+    return QString::fromLocal8Bit(clippedValue(*value));
+}
+
+WriteResult WriteSetting(const QString& programDir, const QString& section, const QString& key,
+                         const QString& value) {
+    const QString path = SettingsPath(programDir);
+    const QByteArray sectionBytes = section.toLocal8Bit();
+    const QByteArray keyBytes = key.toLocal8Bit();
+    const QByteArray valueBytes = value.toLocal8Bit();
+    const auto problem = profile::checkEntry(sectionBytes, keyBytes, valueBytes);
+    if (problem != profile::NameProblem::None)
+        return failure::badEntry(path, problem);
+
+    const FileText current = currentText(path, programDir);
+    if (!current.ok)
+        return current.failure;
+    const QByteArray text = profile::withEntry(current.text, sectionBytes, keyBytes, valueBytes);
+
+    // QSaveFile writes a temporary file beside the old one, syncs it and
+    // renames it over: the file on disk is always the old or the new one. It
+    // refuses a file we may not write and keeps the file's mode.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return failure::cannotCreate(path, programDir, file.errorString());
+    if (file.write(text) != text.size() || !file.commit())
+        return failure::cannotFinish(path, programDir, text.size(), file.errorString());
+    syncDirectory(programDir);
+    return {};
+}
+
+} // namespace vemba::iniEdit
