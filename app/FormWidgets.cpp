@@ -1,0 +1,40 @@
+#include "FormWidgets.h"
+
+#include <QPainter>
+#include <QStyleOptionFrame>
+
+namespace vemba {
+
+UntitledFrame::UntitledFrame(QWidget* parent) : QGroupBox(parent) {}
+
+void UntitledFrame::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    QStyleOptionFrame frame;
+    frame.initFrom(this);
+    frame.rect = rect().adjusted(0, fontMetrics().height() / 2, 0, 0);
+    frame.lineWidth = 1;
+    frame.midLineWidth = 0;
+    style()->drawPrimitive(QStyle::PE_FrameGroupBox, &frame, &painter, this);
+}
+
+PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void PictureBox::resizeEvent(QResizeEvent*) {
+    if (m_image.size() == size()) {
+        return;
+    }
+    QImage resized(size(), QImage::Format_RGB32);
+    resized.fill(palette().color(QPalette::Window));
+    QPainter painter(&resized);
+    painter.drawImage(0, 0, m_image);
+    m_image = resized;
+}
+
+void PictureBox::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.drawImage(0, 0, m_image);
+}
+
+} // namespace vemba

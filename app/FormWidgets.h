@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QGroupBox>
+#include <QImage>
+#include <QWidget>
+
+namespace vemba {
+
+// A frame without a caption: its border starts half a text line down, where
+// a caption would sit, so that a check box placed on the top edge reads as
+// the frame's caption.
+class UntitledFrame : public QGroupBox {
+public:
+    explicit UntitledFrame(QWidget* parent);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+// A borderless drawing area that keeps what is drawn into it: it repaints
+// from its retained image, so nothing has to be drawn twice.
+class PictureBox : public QWidget {
+public:
+    explicit PictureBox(QWidget* parent);
+
+    QImage& image() { return m_image; }
+    const QImage& image() const { return m_image; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QImage m_image;
+};
+
+} // namespace vemba

@@ -1,0 +1,103 @@
+#include "RecordingAudioLayer.h"
+
+#include <stdexcept>
+
+namespace vemba::testing {
+
+namespace {
+
+using audio::Status;
+
+class RecordingBuffer : public audio::SoundBuffer {
+public:
+    RecordingBuffer(RecordingAudioLayer& layer, QString name)
+        : m_layer(layer), m_name(std::move(name)) {
+        ++m_layer.liveBuffers;
+    }
+    ~RecordingBuffer() override {
+        m_layer.log << QStringLiteral("release %1").arg(m_name);
+        --m_layer.liveBuffers;
+    }
+    Status play(std::int32_t flags) override {
+        m_layer.log << QStringLiteral("play %1 %2").arg(m_name).arg(flags);
+        return Status::success();
+    }
+    Status setVolume(std::int32_t volume) override {
+        m_layer.log << QStringLiteral("setVolume %1 %2").arg(m_name).arg(volume);
+        return Status::success();
+    }
+    Status stop() override {
+        m_layer.log << QStringLiteral("stop %1").arg(m_name);
+        return Status::success();
+    }
+    Status setCurrentPosition(std::int32_t position) override {
+        m_layer.log << QStringLiteral("setCurrentPosition %1 %2").arg(m_name).arg(position);
+        return Status::success();
+    }
+
+private:
+    RecordingAudioLayer& m_layer;
+    QString m_name;
+};
+
+class RecordingDevice : public audio::SoundDevice {
+public:
+    explicit RecordingDevice(RecordingAudioLayer& layer) : m_layer(layer) { ++m_layer.liveDevices; }
+    ~RecordingDevice() override { --m_layer.liveDevices; }
+
+    Status setCooperativeLevel(audio::WindowHandle, std::int32_t level) override {
+        m_layer.log << QStringLiteral("setCooperativeLevel %1").arg(level);
+        return m_layer.script.failCooperativeLevel ? Status::failure(QStringLiteral("refused"))
+                                                   : Status::success();
+    }
+    Status createSoundBufferFromFile(const QString& path, const audio::BufferDescription& desc,
+                                     const audio::WaveFormat&,
+                                     std::unique_ptr<audio::SoundBuffer>& buffer) override {
+        QString name = path;
+        if (!m_layer.script.programDir.isEmpty() && name.startsWith(m_layer.script.programDir)) {
+            name = name.mid(m_layer.script.programDir.size());
+        }
+        m_layer.log << QStringLiteral("createSoundBufferFromFile %1 %2").arg(name).arg(desc.lFlags);
+        if (m_layer.script.throwingFiles.count(name) != 0) {
+            throw std::runtime_error("recording layer threw");
+        }
+        if (name.isEmpty() || m_layer.script.failingFiles.count(name) != 0) {
+            return Status::failure(QStringLiteral("%1 を読み込めません").arg(path));
+        }
+        buffer = std::make_unique<RecordingBuffer>(m_layer, name);
+        return Status::success();
+    }
+
+private:
+    RecordingAudioLayer& m_layer;
+};
+
+class RecordingRoot : public audio::AudioRoot {
+public:
+    explicit RecordingRoot(RecordingAudioLayer& layer) : m_layer(layer) {}
+    Status directSoundCreate(const QString& deviceId,
+                             std::unique_ptr<audio::SoundDevice>& device) override {
+        m_layer.log << QStringLiteral("directSoundCreate '%1'").arg(deviceId);
+        if (m_layer.script.failDevice) {
+            return Status::failure(QStringLiteral("出力デバイスがありません"));
+        }
+        device = std::make_unique<RecordingDevice>(m_layer);
+        return Status::success();
+    }
+
+private:
+    RecordingAudioLayer& m_layer;
+};
+
+} // namespace
+
+Status RecordingAudioLayer::createRoot(std::unique_ptr<audio::AudioRoot>& root) {
+    log << QStringLiteral("createRoot");
+    if (script.failRoot) {
+        return Status::failure(QStringLiteral("no audio subsystem"));
+    }
+    root = std::make_unique<RecordingRoot>(*this);
+    return Status::success();
+}
+
+} // namespace vemba::testing

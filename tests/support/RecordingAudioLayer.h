@@ -1,0 +1,34 @@
+#pragma once
+
+#include "AudioLayer.h"
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <set>
+
+namespace vemba::testing {
+
+// An audio layer that plays nothing and logs every operation in order, one
+// line each, e.g. "createSoundBufferFromFile /20.wav", "play /20.wav 1",
+// "setVolume /20.wav -602". Buffers are named by their file's name.
+class RecordingAudioLayer : public audio::AudioLayer {
+public:
+    struct Script {
+        bool failRoot = false;
+        bool failDevice = false;
+        bool failCooperativeLevel = false;
+        std::set<QString> failingFiles;  // file names such as "/20.wav"
+        std::set<QString> throwingFiles; // loading these throws std::runtime_error
+        QString programDir;              // stripped from logged paths
+    };
+
+    QStringList log;
+    Script script;
+    int liveBuffers = 0;
+    int liveDevices = 0;
+
+    audio::Status createRoot(std::unique_ptr<audio::AudioRoot>& root) override;
+};
+
+} // namespace vemba::testing
