@@ -78,6 +78,9 @@ public:
     Status directSoundCreate(const QString& deviceId,
                              std::unique_ptr<audio::SoundDevice>& device) override {
         m_layer.log << QStringLiteral("directSoundCreate '%1'").arg(deviceId);
+        if (m_layer.script.onDeviceCreate) {
+            m_layer.script.onDeviceCreate();
+        }
         if (m_layer.script.failDevice) {
             return Status::failure(QStringLiteral("出力デバイスがありません"));
         }

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <set>
 
@@ -18,9 +19,10 @@ public:
         bool failRoot = false;
         bool failDevice = false;
         bool failCooperativeLevel = false;
-        std::set<QString> failingFiles;  // file names such as "/20.wav"
-        std::set<QString> throwingFiles; // loading these throws std::runtime_error
-        QString programDir;              // stripped from logged paths
+        std::set<QString> failingFiles;       // file names such as "/20.wav"
+        std::set<QString> throwingFiles;      // loading these throws std::runtime_error
+        QString programDir;                   // stripped from logged paths
+        std::function<void()> onDeviceCreate; // runs as the device is asked for
     };
 
     QStringList log;
