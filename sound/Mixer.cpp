@@ -1,0 +1,386 @@
+#include "Mixer.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vemba::audio {
+
+namespace {
+
+// One voice's state in one word, so that it changes for the render side in a
+// single store:
+//   bits  0-13  attenuation in hundredths of a decibel (0 to 10000)
+//   bit     14  playing
+//   bit     15  released (also: slot free)
+//   bits 16-31  rewind count; a change means "jump to the position below"
+//   bits 32-56  rewind position in frames
+//   bits 57-63  generation of the slot, so that a reused slot is never
+//               mistaken for its previous voice
+constexpr std::uint64_t kVolumeMask = 0x3FFF;
+constexpr std::uint64_t kPlaying = 1ull << 14;
+constexpr std::uint64_t kReleased = 1ull << 15;
+constexpr int kSeqShift = 16;
+constexpr std::uint64_t kSeqMask = 0xFFFF;
+constexpr int kPosShift = 32;
+constexpr std::uint64_t kPosMask = Mixer::kMaxFrames;
+constexpr int kGenShift = 57;
+constexpr std::uint64_t kGenMask = 0x7F;
+
+std::int32_t volumeOf(std::uint64_t w) {
+    return -static_cast<std::int32_t>(w & kVolumeMask);
+}
+std::uint32_t seqOf(std::uint64_t w) {
+    return static_cast<std::uint32_t>((w >> kSeqShift) & kSeqMask);
+}
+std::uint32_t posOf(std::uint64_t w) {
+    return static_cast<std::uint32_t>((w >> kPosShift) & kPosMask);
+}
+std::uint32_t genOf(std::uint64_t w) {
+    return static_cast<std::uint32_t>((w >> kGenShift) & kGenMask);
+}
+
+} // namespace
+
+Mixer::Mixer() {
+    for (int i = 0; i < kMaxVoices; ++i) {
+        m_words[i].store(kReleased, std::memory_order_relaxed);
+        m_data[i].store(nullptr, std::memory_order_relaxed);
+        m_letGo[i].store(0, std::memory_order_relaxed);
+        m_control[i].word = kReleased;
+    }
+}
+
+Mixer::~Mixer() = default;
+
+float Mixer::gainOf(std::int32_t volume) {
+    return static_cast<float>(std::pow(10.0, static_cast<double>(volume) / 2000.0));
+}
+
+// ---- control side ----
+
+int Mixer::addVoice(std::shared_ptr<const SampleData> data) {
+    if (!data || data->frames() == 0 || data->frames() > kMaxFrames) {
+        return -1;
+    }
+    for (int i = 0; i < kMaxVoices; ++i) {
+        Control& c = m_control[i];
+        if (c.inUse) {
+            continue;
+        }
+        const std::uint64_t gen = (genOf(c.word) + 1) & kGenMask;
+        m_data[i].store(data.get(), std::memory_order_relaxed);
+        c.data = std::move(data);
+        c.inUse = true;
+        stage(i, gen << kGenShift);
+        return i;
+    }
+    return -1;
+}
+
+bool Mixer::valid(int voice) const {
+    return voice >= 0 && voice < kMaxVoices && m_control[voice].inUse &&
+           (m_control[voice].word & kReleased) == 0;
+}
+
+void Mixer::stage(int voice, std::uint64_t word) {
+    m_control[voice].word = word;
+    m_control[voice].dirty = true;
+}
+
+void Mixer::play(int voice) {
+    if (valid(voice)) {
+        stage(voice, m_control[voice].word | kPlaying);
+    }
+}
+
+void Mixer::stop(int voice) {
+    if (valid(voice)) {
+        stage(voice, m_control[voice].word & ~kPlaying);
+    }
+}
+
+void Mixer::setVolume(int voice, std::int32_t volume) {
+    if (valid(voice)) {
+        const auto code = static_cast<std::uint64_t>(-std::clamp(volume, kMinVolume, 0));
+        stage(voice, (m_control[voice].word & ~kVolumeMask) | code);
+    }
+}
+
+void Mixer::setPosition(int voice, std::uint32_t frame) {
+    if (!valid(voice)) {
+        return;
+    }
+    const std::uint64_t w = m_control[voice].word;
+    const std::uint64_t seq = (seqOf(w) + 1) & kSeqMask;
+    const std::uint64_t pos = frame % m_control[voice].data->frames();
+    const std::uint64_t keep = w & ~((kSeqMask << kSeqShift) | (kPosMask << kPosShift));
+    stage(voice, keep | (seq << kSeqShift) | (pos << kPosShift));
+}
+
+void Mixer::release(int voice) {
+    if (valid(voice)) {
+        stage(voice, (m_control[voice].word & ~kPlaying) | kReleased);
+    }
+}
+
+void Mixer::silenceForever() {
+    m_silencedStaged = true;
+}
+
+void Mixer::commit() {
+    for (int i = 0; i < kMaxVoices; ++i) {
+        if (m_control[i].dirty) {
+            m_words[i].store(m_control[i].word, std::memory_order_release);
+            m_control[i].dirty = false;
+        }
+    }
+    if (m_silencedStaged) {
+        m_silenced.store(true, std::memory_order_release);
+    }
+    ++m_seq;
+    m_commitSeq.store(m_seq, std::memory_order_release);
+}
+
+bool Mixer::anyPlaying() const {
+    if (m_silencedStaged) {
+        return false;
+    }
+    return std::any_of(m_control.begin(), m_control.end(),
+                       [](const Control& c) { return c.inUse && (c.word & kPlaying) != 0; });
+}
+
+bool Mixer::settled() const {
+    return m_status.load(std::memory_order_acquire) == (m_seq << 1);
+}
+
+bool Mixer::hasPendingRelease() const {
+    return std::any_of(m_control.begin(), m_control.end(),
+                       [](const Control& c) { return c.inUse && (c.word & kReleased) != 0; });
+}
+
+void Mixer::reclaim() {
+    for (int i = 0; i < kMaxVoices; ++i) {
+        Control& c = m_control[i];
+        if (c.inUse && (c.word & kReleased) != 0 && !c.dirty &&
+            m_letGo[i].load(std::memory_order_acquire) == genOf(c.word)) {
+            c.data.reset();
+            c.inUse = false;
+        }
+    }
+}
+
+void Mixer::settleWithoutOutput() {
+    const bool silenced = m_silenced.load(std::memory_order_acquire);
+    const std::uint64_t seq = m_commitSeq.load(std::memory_order_acquire);
+    update(silenced);
+    bool sounding = false;
+    for (int i = 0; i < kMaxVoices; ++i) {
+        Live& v = m_live[i];
+        if (!v.live) {
+            continue;
+        }
+        // Nothing is heard without a stream: tails end at once, a playing
+        // head keeps its place for the next stream.
+        for (int h = 0; h < kHeads; ++h) {
+            if (h != v.main) {
+                v.heads[h].active = false;
+            }
+        }
+        sounding = sounding || v.main >= 0;
+        if ((v.word & kReleased) != 0 && v.main < 0) {
+            letGo(i);
+        }
+    }
+    m_status.store((seq << 1) | (sounding ? 1u : 0u), std::memory_order_release);
+}
+
+// ---- render side ----
+
+void Mixer::letGo(int slot) {
+    Live& v = m_live[slot];
+    v.live = false;
+    v.samples = nullptr;
+    v.frames = 0;
+    v.main = -1;
+    m_letGo[slot].store(genOf(v.word), std::memory_order_release);
+}
+
+void Mixer::update(bool silenced) {
+    for (int i = 0; i < kMaxVoices; ++i) {
+        const std::uint64_t w = m_words[i].load(std::memory_order_acquire);
+        Live& v = m_live[i];
+        if (!v.live) {
+            if ((w & kReleased) != 0) {
+                // Released before it was ever rendered: let go at once.
+                if (m_letGo[i].load(std::memory_order_relaxed) != genOf(w)) {
+                    v.word = w;
+                    letGo(i);
+                }
+                continue;
+            }
+            const SampleData* data = m_data[i].load(std::memory_order_acquire);
+            v.samples = data->samples.data();
+            v.frames = data->frames();
+            v.live = true;
+            v.resumePos = 0;
+            v.main = -1;
+            v.heads = {};
+            v.word = w & (kGenMask << kGenShift); // stopped, full level, at frame 0
+        }
+        applyWord(v, w, silenced);
+    }
+}
+
+void Mixer::applyWord(Live& v, std::uint64_t w, bool silenced) {
+    if (w == v.word && !(silenced && v.main >= 0)) {
+        return;
+    }
+    const bool playing = (w & kPlaying) != 0 && (w & kReleased) == 0 && !silenced;
+    const bool rewound = seqOf(w) != seqOf(v.word);
+
+    // A stop or a jump lets the old read head fade out on its own while a new
+    // one fades in, so that a rewind of a playing voice never clicks.
+    if (v.main >= 0 && (!playing || rewound)) {
+        Head& h = v.heads[v.main];
+        v.resumePos = h.pos;
+        fadeOut(h);
+        v.main = -1;
+    }
+    if (rewound) {
+        v.resumePos = posOf(w) % v.frames;
+    }
+    const float gain = gainOf(volumeOf(w));
+    if (v.main >= 0) {
+        if (volumeOf(w) != volumeOf(v.word)) {
+            Head& h = v.heads[v.main];
+            if (h.fresh) {
+                // Not yet heard: the start ramp goes straight to the new level.
+                h.target = gain;
+                h.step = (gain - h.gain) / static_cast<float>(h.rampLeft);
+            } else {
+                rampTo(h, gain);
+            }
+        }
+    } else if (playing) {
+        startHead(v, v.resumePos, gain);
+    }
+    v.word = w;
+}
+
+void Mixer::startHead(Live& v, std::uint32_t pos, float gain) {
+    int slot = -1;
+    for (int h = 0; h < kHeads; ++h) {
+        if (!v.heads[h].active) {
+            slot = h;
+            break;
+        }
+    }
+    if (slot < 0) {
+        // Every head still fading (many rewinds within one ramp): the quietest
+        // tail gives way.
+        slot = 0;
+        for (int h = 1; h < kHeads; ++h) {
+            if (v.heads[h].gain < v.heads[slot].gain) {
+                slot = h;
+            }
+        }
+    }
+    Head& h = v.heads[slot];
+    h.pos = pos;
+    h.gain = 0.0f;
+    h.target = gain;
+    h.step = gain / static_cast<float>(kRampFrames);
+    h.rampLeft = kRampFrames;
+    h.active = true;
+    h.fresh = true;
+    v.main = slot;
+}
+
+void Mixer::fadeOut(Head& h) {
+    if (h.fresh || (h.gain == 0.0f && h.rampLeft == 0)) {
+        h.active = false; // never heard: nothing to fade
+        return;
+    }
+    rampTo(h, 0.0f);
+}
+
+void Mixer::rampTo(Head& h, float target) {
+    h.target = target;
+    h.step = (target - h.gain) / static_cast<float>(kRampFrames);
+    h.rampLeft = kRampFrames;
+}
+
+void Mixer::mixHead(const Live& v, Head& h, float* out, int frames) {
+    int done = 0;
+    while (done < frames && h.active) {
+        int run = static_cast<int>(
+            std::min<std::uint32_t>(static_cast<std::uint32_t>(frames - done), v.frames - h.pos));
+        const float* s = v.samples + 2 * static_cast<std::size_t>(h.pos);
+        float* o = out + 2 * done;
+        if (h.rampLeft > 0) {
+            run = std::min(run, h.rampLeft);
+            float g = h.gain;
+            for (int k = 0; k < run; ++k) {
+                g += h.step;
+                o[2 * k] += s[2 * k] * g;
+                o[2 * k + 1] += s[2 * k + 1] * g;
+            }
+            h.gain = g;
+            h.rampLeft -= run;
+            if (h.rampLeft == 0) {
+                h.gain = h.target;
+                h.active = h.target != 0.0f;
+            }
+        } else {
+            const float g = h.gain;
+            for (int k = 0; k < run; ++k) {
+                o[2 * k] += s[2 * k] * g;
+                o[2 * k + 1] += s[2 * k + 1] * g;
+            }
+        }
+        h.pos += static_cast<std::uint32_t>(run);
+        if (h.pos >= v.frames) {
+            h.pos = 0; // sample-exact loop: the frame after the last is the first
+        }
+        done += run;
+    }
+    if (done > 0) {
+        h.fresh = false;
+    }
+}
+
+void Mixer::render(float* out, int frames) {
+    const bool silenced = m_silenced.load(std::memory_order_acquire);
+    const std::uint64_t seq = m_commitSeq.load(std::memory_order_acquire);
+    update(silenced);
+
+    std::fill(out, out + 2 * static_cast<std::size_t>(frames), 0.0f);
+    bool sounding = false;
+    for (int i = 0; i < kMaxVoices; ++i) {
+        Live& v = m_live[i];
+        if (!v.live) {
+            continue;
+        }
+        bool any = false;
+        for (Head& h : v.heads) {
+            if (h.active) {
+                mixHead(v, h, out, frames);
+                any = any || h.active;
+            }
+        }
+        if (v.main >= 0 && !v.heads[v.main].active) {
+            v.main = -1;
+        }
+        sounding = sounding || any;
+        if (!any && (v.word & kReleased) != 0) {
+            letGo(i);
+        }
+    }
+    // Mixed in float; an overload is clipped here, never wrapped later.
+    for (std::size_t n = 0; n < 2 * static_cast<std::size_t>(frames); ++n) {
+        out[n] = std::clamp(out[n], -1.0f, 1.0f);
+    }
+    m_status.store((seq << 1) | (sounding ? 1u : 0u), std::memory_order_release);
+}
+
+} // namespace vemba::audio

@@ -1,0 +1,177 @@
+#include "SdlAudioLayer.h"
+
+#include "SdlOutput.h"
+#include "WavLoader.h"
+
+namespace vemba::audio {
+
+namespace {
+
+// The mixer's sample format: float stereo, 8 bytes a frame. Buffer positions
+// are byte offsets into it.
+constexpr std::int32_t kBytesPerFrame = 2 * sizeof(float);
+
+class SdlSoundBuffer : public SoundBuffer {
+public:
+    SdlSoundBuffer(std::shared_ptr<OutputCore> core, int voice, std::uint32_t frames,
+                   bool volumeControl)
+        : m_core(std::move(core)), m_voice(voice), m_frames(frames),
+          m_volumeControl(volumeControl) {}
+
+    ~SdlSoundBuffer() override {
+        m_core->mixer().release(m_voice);
+        m_core->changed();
+    }
+
+    Status play(std::int32_t flags) override {
+        if (flags != DSBPLAY_LOOPING) {
+            return Status::failure(
+                QStringLiteral("再生フラグ %1 には対応していません (ループ再生のみ)。").arg(flags));
+        }
+        if (m_core->dead()) {
+            return Status::failure(
+                QStringLiteral("このバッファの音声デバイスはすでに閉じられています。"));
+        }
+        if (!m_core->streamOpen()) {
+            Status opened = m_core->openStream();
+            if (!opened) {
+                m_core->reporter()->failed(opened.reason());
+                return opened;
+            }
+            m_core->reporter()->recovered();
+        }
+        m_core->mixer().play(m_voice);
+        m_core->changed();
+        return Status::success();
+    }
+
+    Status setVolume(std::int32_t volume) override {
+        if (!m_volumeControl) {
+            return Status::failure(
+                QStringLiteral("このバッファは音量を変えられない設定で作られています。"));
+        }
+        if (volume < Mixer::kMinVolume || volume > 0) {
+            return Status::failure(
+                QStringLiteral("音量 %1 は範囲外です (-10000 から 0)。").arg(volume));
+        }
+        m_core->mixer().setVolume(m_voice, volume);
+        m_core->changed();
+        return Status::success();
+    }
+
+    Status stop() override {
+        m_core->mixer().stop(m_voice);
+        m_core->changed();
+        return Status::success();
+    }
+
+    Status setCurrentPosition(std::int32_t position) override {
+        if (position < 0 || static_cast<std::uint32_t>(position / kBytesPerFrame) >= m_frames) {
+            return Status::failure(
+                QStringLiteral("再生位置 %1 はバッファの範囲外です。").arg(position));
+        }
+        m_core->mixer().setPosition(m_voice, static_cast<std::uint32_t>(position / kBytesPerFrame));
+        m_core->changed();
+        return Status::success();
+    }
+
+private:
+    std::shared_ptr<OutputCore> m_core;
+    int m_voice;
+    std::uint32_t m_frames;
+    bool m_volumeControl;
+};
+
+class SdlSoundDevice : public SoundDevice {
+public:
+    explicit SdlSoundDevice(std::shared_ptr<OutputCore> core) : m_core(std::move(core)) {}
+    ~SdlSoundDevice() override { m_core->shutDown(); }
+
+    Status setCooperativeLevel(WindowHandle window, std::int32_t level) override {
+        // Linux has no focus-bound audibility; the window is only recorded.
+        if (level < DSSCL_NORMAL || level > 4) {
+            return Status::failure(QStringLiteral("協調レベル %1 は不正です。").arg(level));
+        }
+        m_window = window;
+        return Status::success();
+    }
+
+    // The buffer's format is the mixer's; the records only ask for controls.
+    Status createSoundBufferFromFile(const QString& path, const BufferDescription& description,
+                                     const WaveFormat&,
+                                     std::unique_ptr<SoundBuffer>& buffer) override {
+        std::shared_ptr<const SampleData> data;
+        if (Status loaded = loadSoundFile(path, Mixer::kSampleRate, data); !loaded) {
+            return loaded;
+        }
+        Mixer& mixer = m_core->mixer();
+        int voice = mixer.addVoice(data);
+        if (voice < 0) {
+            mixer.reclaim();
+            voice = mixer.addVoice(data);
+        }
+        if (voice < 0) {
+            return Status::failure(
+                QStringLiteral(
+                    "「%1」を読み込めません: 同時に使えるバッファの数 (%2) を超えています。")
+                    .arg(path)
+                    .arg(Mixer::kMaxVoices));
+        }
+        buffer = std::make_unique<SdlSoundBuffer>(m_core, voice, data->frames(),
+                                                  (description.lFlags & DSBCAPS_CTRLVOLUME) != 0);
+        m_core->changed();
+        return Status::success();
+    }
+
+private:
+    std::shared_ptr<OutputCore> m_core;
+    WindowHandle m_window = 0;
+};
+
+class SdlAudioRoot : public AudioRoot {
+public:
+    SdlAudioRoot(std::shared_ptr<SdlAudioSystem> system, std::shared_ptr<FailureReporter> reporter)
+        : m_system(std::move(system)), m_reporter(std::move(reporter)) {}
+
+    Status directSoundCreate(const QString& deviceId,
+                             std::unique_ptr<SoundDevice>& device) override {
+        if (!deviceId.isEmpty()) {
+            return Status::failure(
+                QStringLiteral("既定以外の出力デバイス (%1) は選べません。").arg(deviceId));
+        }
+        auto core = std::make_shared<OutputCore>(m_system, m_reporter);
+        if (Status opened = core->openStream(); !opened) {
+            return opened;
+        }
+        m_reporter->recovered();
+        device = std::make_unique<SdlSoundDevice>(core);
+        // Closed again if nothing plays on it soon.
+        core->scheduleHousekeeping();
+        return Status::success();
+    }
+
+private:
+    std::shared_ptr<SdlAudioSystem> m_system;
+    std::shared_ptr<FailureReporter> m_reporter;
+};
+
+} // namespace
+
+SdlAudioLayer::SdlAudioLayer() : m_reporter(std::make_shared<FailureReporter>()) {}
+
+SdlAudioLayer::~SdlAudioLayer() = default;
+
+Status SdlAudioLayer::createRoot(std::unique_ptr<AudioRoot>& root) {
+    auto system = std::make_shared<SdlAudioSystem>();
+    // A subsystem that cannot start yet (no sound server) is not the root's
+    // failure: opening a device tries again and reports SDL's reason.
+    (void)system->start();
+    root = std::make_unique<SdlAudioRoot>(std::move(system), m_reporter);
+    return Status::success();
+}
+
+void SdlAudioLayer::setFailureListener(std::function<void(const QString&)> listener) {
+    m_reporter->setListener(std::move(listener));
+}
+
+} // namespace vemba::audio

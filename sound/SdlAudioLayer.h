@@ -1,0 +1,35 @@
+#pragma once
+
+#include "AudioLayer.h"
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+namespace vemba::audio {
+
+class FailureReporter;
+
+// The audio layer over SDL's audio subsystem (audio only, never video): one
+// output stream per device, fed by a software mixer, opened on the default
+// output of whichever backend SDL picks (SDL_AUDIODRIVER overrides).
+//
+// Nothing touches SDL before createRoot. While no buffer sounds, a device's
+// stream is closed and the next Play opens it again; changes made in one GUI
+// event reach the mixer together at the end of that event.
+class SdlAudioLayer : public AudioLayer {
+public:
+    SdlAudioLayer();
+    ~SdlAudioLayer() override;
+
+    Status createRoot(std::unique_ptr<AudioRoot>& root) override;
+
+    // Told once when Play could not open the stream again (Play's own result
+    // is ignored by its callers), and again only after a reopen has worked.
+    void setFailureListener(std::function<void(const QString&)> listener);
+
+private:
+    std::shared_ptr<FailureReporter> m_reporter;
+};
+
+} // namespace vemba::audio

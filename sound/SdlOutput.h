@@ -1,0 +1,84 @@
+#pragma once
+
+#include "AudioLayer.h"
+#include "Mixer.h"
+
+#include <QString>
+#include <SDL_audio.h>
+#include <functional>
+#include <memory>
+
+namespace vemba::audio {
+
+// Tells the user about a stream that would not open again, once per run of
+// failures.
+class FailureReporter {
+public:
+    void setListener(std::function<void(const QString&)> listener);
+    void failed(const QString& message);
+    void recovered() { m_reported = false; }
+
+private:
+    std::function<void(const QString&)> m_listener;
+    bool m_reported = false;
+};
+
+// SDL's audio subsystem, shared by the root object and every open device;
+// quit when the last of them goes.
+class SdlAudioSystem {
+public:
+    ~SdlAudioSystem();
+    Status start();
+    // Quits and starts the subsystem again, so that a sound server that went
+    // away and came back is found; only while no stream is open.
+    Status restart();
+    bool up() const { return m_up; }
+    int openStreams = 0;
+
+private:
+    bool m_up = false;
+};
+
+// One output device: its mixer and its SDL stream. Shared by the device
+// object and its buffers, so that buffers outlive a replaced device harmlessly.
+class OutputCore : public std::enable_shared_from_this<OutputCore> {
+public:
+    // Frames per callback: 1024 at 48000 Hz is 21 ms, 47 wake-ups a second.
+    // A tone player changes its sound on a click, so 21 ms more latency is
+    // never noticed, while halving it would double the wake-ups.
+    static constexpr int kPeriodFrames = 1024;
+
+    OutputCore(std::shared_ptr<SdlAudioSystem> system, std::shared_ptr<FailureReporter> reporter);
+    ~OutputCore();
+
+    Status openStream();
+    bool streamOpen() const { return m_device != 0; }
+    bool dead() const { return m_dead; }
+    Mixer& mixer() { return m_mixer; }
+
+    // Something was staged on the mixer: commit it at the end of this event.
+    void changed();
+    // The device object is gone: fade everything out and close.
+    void shutDown();
+    // Checks again after the ramps whether the stream can close.
+    void scheduleHousekeeping();
+
+    std::shared_ptr<FailureReporter> reporter() const { return m_reporter; }
+
+private:
+    static void callback(void* userdata, Uint8* stream, int len);
+    void flush();
+    void housekeeping();
+    void closeStream();
+
+    std::shared_ptr<SdlAudioSystem> m_system;
+    std::shared_ptr<FailureReporter> m_reporter;
+    Mixer m_mixer;
+    SDL_AudioDeviceID m_device = 0;
+    bool m_running = false;
+    bool m_dead = false;
+    bool m_flushScheduled = false;
+    bool m_housekeepingScheduled = false;
+};
+
+} // namespace vemba::audio
