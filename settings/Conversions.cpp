@@ -66,10 +66,12 @@ Parsed parse(const QString& text) {
     if (ec == std::errc::result_out_of_range) {
         // Too small to hold is zero; too large is an overflow. A number is
         // tiny when its exponent is negative or its whole part is zero.
-        const qsizetype point = ascii.indexOf('.');
-        const QByteArray whole = ascii.left(point < 0 ? ascii.indexOf('e') : point);
-        const bool zeroWhole =
-            whole.count('0') + (whole.startsWith('-') || whole.startsWith('+')) == whole.size();
+        qsizetype wholeEnd = 0;
+        while (wholeEnd < ascii.size() && ascii[wholeEnd] != '.' && ascii[wholeEnd] != 'e')
+            ++wholeEnd;
+        bool zeroWhole = true;
+        for (qsizetype k = 0; k < wholeEnd; ++k)
+            zeroWhole = zeroWhole && (ascii[k] == '0' || ascii[k] == '-' || ascii[k] == '+');
         const bool tiny = ascii.contains("e-") || zeroWhole;
         return tiny ? Parsed{} : Parsed{Failure::Overflow};
     }
