@@ -103,9 +103,11 @@ WriteResult WriteSetting(const QString& programDir, const QString& section, cons
 
     // QSaveFile writes a temporary file beside the old one, syncs it and
     // renames it over: the file on disk is always the old or the new one. It
-    // refuses a file we may not write and keeps the file's mode.
+    // refuses a file we may not write and keeps the file's mode. Unbuffered,
+    // because Qt 6.4 commits a buffered file even when the final flush runs
+    // out of disk space, which would replace the settings with an empty file.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return failure::cannotCreate(path, programDir, file.errorString());
     if (file.write(text) != text.size() || !file.commit())
         return failure::cannotFinish(path, programDir, text.size(), file.errorString());
