@@ -24,6 +24,7 @@ TEST_P(Lookup, FindsTheFirstMatchingEntry) {
     EXPECT_EQ(lookup(c.file, c.section, c.key), c.expected) << c.what;
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Profile, Lookup,
     testing::Values(
@@ -31,8 +32,7 @@ INSTANTIATE_TEST_SUITE_P(
         LookupCase{"empty file", "", "Volume", "V", std::nullopt},
         LookupCase{"missing key", "[Volume]\nW=7\n", "Volume", "V", std::nullopt},
         LookupCase{"missing section", "[Other]\nV=7\n", "Volume", "V", std::nullopt},
-        LookupCase{"key of another section", "[A]\nV=1\n[Volume]\nX=2\n", "Volume", "V",
-                   std::nullopt},
+        LookupCase{"key of another section", "[A]\nV=1\n[Volume]\nX=2\n", "Volume", "V", std::nullopt},
         LookupCase{"entry before any section", "V=1\n[Volume]\n", "Volume", "V", std::nullopt},
         LookupCase{"empty value", "[Volume]\nV=\n", "Volume", "V", ""},
         LookupCase{"no final line ending", "[Volume]\nV=7", "Volume", "V", "7"},
@@ -40,11 +40,9 @@ INSTANTIATE_TEST_SUITE_P(
         // Duplicates: the first section and the first key win.
         LookupCase{"duplicate key", "[Volume]\nV=1\nV=2\n", "Volume", "V", "1"},
         LookupCase{"duplicate section", "[Volume]\nV=1\n[Volume]\nV=2\n", "Volume", "V", "1"},
-        LookupCase{"key only in the second copy", "[Volume]\nX=1\n[Volume]\nV=2\n", "Volume", "V",
-                   std::nullopt},
+        LookupCase{"key only in the second copy", "[Volume]\nX=1\n[Volume]\nV=2\n", "Volume", "V", std::nullopt},
         // Blanks and quotes.
-        LookupCase{"blanks around everything", "  [  Volume  ]  \n \t V \t=\t 7 \t\n", "Volume",
-                   "V", "7"},
+        LookupCase{"blanks around everything", "  [  Volume  ]  \n \t V \t=\t 7 \t\n", "Volume", "V", "7"},
         LookupCase{"blanks inside the value stay", "[S]\nK= a  b \n", "S", "K", "a  b"},
         LookupCase{"quotes stripped", "[S]\nK=\"  x  \"\n", "S", "K", "  x  "},
         LookupCase{"quotes stripped after blanks", "[S]\nK=  \"x\"  \n", "S", "K", "x"},
@@ -64,6 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
         LookupCase{"text after ]", "[Volume] ; note\nV=5\n", "Volume", "V", "5"},
         LookupCase{"byte order mark", "\xEF\xBB\xBF[Volume]\nV=4\n", "Volume", "V", "4"},
         LookupCase{"non-ASCII value", "[S]\nK=音量\n", "S", "K", "音量"}));
+// clang-format on
 
 struct WriteCase {
     const char* what;
@@ -83,38 +82,28 @@ TEST_P(Write, ChangesOnlyTheEntry) {
     EXPECT_EQ(lookup(written, c.section, c.key), c.value) << c.what << ": reads back";
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Profile, Write,
     testing::Values(
         WriteCase{"first write", "", "Sound1", "Active", "1", "[Sound1]\nActive=1\n"},
-        WriteCase{"replace in place", "[Sound2]\nActive=1\nFreq=2\n", "Sound2", "Active", "0",
-                  "[Sound2]\nActive=0\nFreq=2\n"},
-        WriteCase{"replace keeps spelling and spacing", "[SOUND2]\n  active = 1  \n", "Sound2",
-                  "Active", "0", "[SOUND2]\n  active = 0\n"},
-        WriteCase{"replace the first duplicate", "[S]\nK=1\nK=2\n[S]\nK=3\n", "S", "K", "9",
-                  "[S]\nK=9\nK=2\n[S]\nK=3\n"},
+        WriteCase{"replace in place", "[Sound2]\nActive=1\nFreq=2\n", "Sound2", "Active", "0", "[Sound2]\nActive=0\nFreq=2\n"},
+        WriteCase{"replace keeps spelling and spacing", "[SOUND2]\n  active = 1  \n", "Sound2", "Active", "0", "[SOUND2]\n  active = 0\n"},
+        WriteCase{"replace the first duplicate", "[S]\nK=1\nK=2\n[S]\nK=3\n", "S", "K", "9", "[S]\nK=9\nK=2\n[S]\nK=3\n"},
         WriteCase{"replace a quoted value", "[S]\nK=\"a\"\r\n", "S", "K", "b", "[S]\nK=b\r\n"},
         WriteCase{"replace an empty value", "[S]\nK=\nL=1\n", "S", "K", "5", "[S]\nK=5\nL=1\n"},
-        WriteCase{"new key after the last entry, before blank lines",
-                  "[S]\nA=1\n; note\nB=2\n\n\n[T]\nC=3\n", "S", "K", "v",
-                  "[S]\nA=1\n; note\nB=2\nK=v\n\n\n[T]\nC=3\n"},
-        WriteCase{"new key into an empty section", "[S]\n\n[T]\n", "s", "K", "v",
-                  "[S]\nK=v\n\n[T]\n"},
-        WriteCase{"new key into the first of two sections", "[S]\nA=1\n[S]\nK=2\n", "S", "K", "v",
-                  "[S]\nA=1\nK=v\n[S]\nK=2\n"},
-        WriteCase{"new key after a last line without ending", "[S]\nA=1", "S", "K", "v",
-                  "[S]\nA=1\nK=v\n"},
-        WriteCase{"new section keeps CRLF", "[A]\r\nX=1\r\n", "B", "K", "v",
-                  "[A]\r\nX=1\r\n[B]\r\nK=v\r\n"},
-        WriteCase{"new section after a last line without ending", "[A]\r\nX=1", "B", "K", "v",
-                  "[A]\r\nX=1\r\n[B]\r\nK=v\r\n"},
+        WriteCase{"new key after the last entry, before blank lines", "[S]\nA=1\n; note\nB=2\n\n\n[T]\nC=3\n", "S", "K", "v", "[S]\nA=1\n; note\nB=2\nK=v\n\n\n[T]\nC=3\n"},
+        WriteCase{"new key into an empty section", "[S]\n\n[T]\n", "s", "K", "v", "[S]\nK=v\n\n[T]\n"},
+        WriteCase{"new key into the first of two sections", "[S]\nA=1\n[S]\nK=2\n", "S", "K", "v", "[S]\nA=1\nK=v\n[S]\nK=2\n"},
+        WriteCase{"new key after a last line without ending", "[S]\nA=1", "S", "K", "v", "[S]\nA=1\nK=v\n"},
+        WriteCase{"new section keeps CRLF", "[A]\r\nX=1\r\n", "B", "K", "v", "[A]\r\nX=1\r\n[B]\r\nK=v\r\n"},
+        WriteCase{"new section after a last line without ending", "[A]\r\nX=1", "B", "K", "v", "[A]\r\nX=1\r\n[B]\r\nK=v\r\n"},
         WriteCase{"names written trimmed", "", " S ", " K ", "v", "[S]\nK=v\n"},
-        WriteCase{"blanks around a value are quoted", "[S]\nK=1\n", "S", "K", " x ",
-                  "[S]\nK=\" x \"\n"},
+        WriteCase{"blanks around a value are quoted", "[S]\nK=1\n", "S", "K", " x ", "[S]\nK=\" x \"\n"},
         WriteCase{"enclosing quotes are quoted", "", "S", "K", "\"q\"", "[S]\nK=\"\"q\"\"\n"},
         WriteCase{"empty value", "[S]\nK=1\n", "S", "K", "", "[S]\nK=\n"},
-        WriteCase{"non-ASCII kept as bytes", "[S]\nK=\xff\xfe\n", "S", "L", "\x82\xa0",
-                  "[S]\nK=\xff\xfe\nL=\x82\xa0\n"}));
+        WriteCase{"non-ASCII kept as bytes", "[S]\nK=\xff\xfe\n", "S", "L", "\x82\xa0", "[S]\nK=\xff\xfe\nL=\x82\xa0\n"}));
+// clang-format on
 
 // A file edited by hand keeps every byte except the value that is written.
 TEST(ProfileHandEdited, SurvivesAWriteOfAnotherEntry) {
