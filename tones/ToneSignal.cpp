@@ -161,15 +161,39 @@ double ToneSignal::fixedValue(std::int64_t frame) const {
     return sum;
 }
 
+std::int64_t ToneSignal::fixedPeriod() const {
+    std::int64_t common = 0;
+    for (const Voice& v : m_voices) {
+        common = std::gcd(common, v.cyclesPerLoop);
+    }
+    return common > 0 && m_frames % common == 0 ? m_frames / common : m_frames;
+}
+
 void ToneSignal::render(std::int64_t first, std::span<double> out) const {
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        const std::int64_t frame = first + static_cast<std::int64_t>(i);
-        if (m_sweep) {
+    if (m_sweep) {
+        for (std::size_t i = 0; i < out.size(); ++i) {
+            const std::int64_t frame = first + static_cast<std::int64_t>(i);
             out[i] = waveValue(m_shape, m_sweep->phaseAt(frame),
                                m_sweep->frequencyAt(static_cast<double>(frame)));
-        } else {
-            out[i] = fixedValue(frame);
         }
+        return;
+    }
+    // Fixed tones repeat after a whole number of frames (a 20 Hz tone every
+    // 2400): a long stretch computes one such period and repeats it, which
+    // gives the same values, since the phase is exact in integers.
+    const std::int64_t period = fixedPeriod();
+    if (static_cast<std::int64_t>(out.size()) <= period) {
+        for (std::size_t i = 0; i < out.size(); ++i) {
+            out[i] = fixedValue(first + static_cast<std::int64_t>(i));
+        }
+        return;
+    }
+    std::vector<double> once(static_cast<std::size_t>(period));
+    for (std::int64_t i = 0; i < period; ++i) {
+        once[static_cast<std::size_t>(i)] = fixedValue(first + i);
+    }
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        out[i] = once[i % once.size()];
     }
 }
 

@@ -42,6 +42,8 @@ private:
     explicit ToneSignal(WaveShape shape) : m_shape(shape) {}
     void chooseOffsets();
     double fixedValue(std::int64_t frame) const;
+    // Frames after which the fixed tones repeat together.
+    std::int64_t fixedPeriod() const;
 
     WaveShape m_shape;
     std::int64_t m_frames = 0;
