@@ -319,14 +319,18 @@ void Mixer::mixHead(const Live& v, Head& h, float* out, int frames) {
         float* o = out + 2 * done;
         if (h.rampLeft > 0) {
             run = std::min(run, h.rampLeft);
+            // Counted back from the target, so that a ramp never overshoots
+            // it and ends on it exactly.
             float g = h.gain;
+            int left = h.rampLeft;
             for (int k = 0; k < run; ++k) {
-                g += h.step;
+                --left;
+                g = h.target - h.step * static_cast<float>(left);
                 o[2 * k] += s[2 * k] * g;
                 o[2 * k + 1] += s[2 * k + 1] * g;
             }
             h.gain = g;
-            h.rampLeft -= run;
+            h.rampLeft = left;
             if (h.rampLeft == 0) {
                 h.gain = h.target;
                 h.active = h.target != 0.0f;

@@ -44,7 +44,7 @@ Status SdlAudioSystem::start() {
     }
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "ヴェンバPC");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        return Status::failure(QStringLiteral("音声出力を使えません: %1").arg(sdlError()));
+        return Status::failure(sdlError());
     }
     m_up = true;
     return Status::success();

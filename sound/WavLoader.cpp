@@ -85,16 +85,33 @@ Status resample(const QString& path, int fromRate, int toRate, std::vector<float
             return conversionFailed();
         }
     }
+    // SDL's resampler holds back the last few hundred frames even on flush:
+    // feed it silence past the end and cut the result to the exact length.
+    const std::vector<float> silence(2 * static_cast<std::size_t>(std::max(fromRate / 10, 4096)),
+                                     0.0f);
+    if (SDL_AudioStreamPut(stream.get(), silence.data(),
+                           static_cast<int>(silence.size() * sizeof(float))) != 0) {
+        return conversionFailed();
+    }
     if (SDL_AudioStreamFlush(stream.get()) != 0) {
         return conversionFailed();
     }
-    const int bytes = SDL_AudioStreamAvailable(stream.get());
-    std::vector<float> out(static_cast<std::size_t>(bytes) / sizeof(float));
-    const int got = SDL_AudioStreamGet(stream.get(), out.data(), bytes);
-    if (got < 0) {
-        return conversionFailed();
+    std::vector<float> out;
+    std::vector<float> chunk(kPutSamples);
+    for (;;) {
+        const int got = SDL_AudioStreamGet(stream.get(), chunk.data(),
+                                           static_cast<int>(chunk.size() * sizeof(float)));
+        if (got < 0) {
+            return conversionFailed();
+        }
+        if (got == 0) {
+            break;
+        }
+        out.insert(out.end(), chunk.begin(), chunk.begin() + got / static_cast<int>(sizeof(float)));
     }
-    out.resize(static_cast<std::size_t>(got) / sizeof(float) / 2 * 2);
+    const auto frames = static_cast<std::size_t>(
+        (static_cast<long long>(samples.size() / 2) * toRate + fromRate / 2) / fromRate);
+    out.resize(std::min(out.size() / 2, frames) * 2);
     samples = std::move(out);
     return Status::success();
 }

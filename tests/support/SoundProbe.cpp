@@ -1,0 +1,168 @@
+#include "SoundProbe.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <fftw3.h>
+#include <memory>
+
+namespace vemba::probe {
+
+namespace {
+
+constexpr std::size_t kFrameBytes = 2 * sizeof(float);
+
+double db(double amplitude) {
+    return amplitude > 0.0 ? 20.0 * std::log10(amplitude) : -300.0;
+}
+
+} // namespace
+
+SinkRecorder::~SinkRecorder() {
+    stop();
+}
+
+bool SinkRecorder::start(QString* error, const QString& source) {
+    m_process.setProgram(QStringLiteral("parec"));
+    // parec buffers two seconds by default and a killed parec loses them.
+    m_process.setArguments({QStringLiteral("--latency-msec=20"),
+                            QStringLiteral("--device=") + source,
+                            QStringLiteral("--format=float32le"), QStringLiteral("--rate=48000"),
+                            QStringLiteral("--channels=2"), QStringLiteral("--raw")});
+    m_process.start();
+    if (!m_process.waitForStarted(5000)) {
+        *error = QStringLiteral("parec did not start: ") + m_process.errorString();
+        return false;
+    }
+    if (!recordFrames(kRate / 50, 5000)) {
+        *error = QStringLiteral("parec gave no data: ") +
+                 QString::fromLocal8Bit(m_process.readAllStandardError());
+        return false;
+    }
+    return true;
+}
+
+void SinkRecorder::stop() {
+    if (m_process.state() == QProcess::NotRunning) {
+        return;
+    }
+    m_process.terminate();
+    if (!m_process.waitForFinished(3000)) {
+        m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+    take();
+}
+
+void SinkRecorder::take() {
+    m_pending += m_process.readAllStandardOutput();
+    const std::size_t whole = static_cast<std::size_t>(m_pending.size()) / kFrameBytes;
+    if (whole == 0) {
+        return;
+    }
+    const std::size_t at = m_samples.size();
+    m_samples.resize(at + whole * 2);
+    std::memcpy(m_samples.data() + at, m_pending.constData(), whole * kFrameBytes);
+    m_pending.remove(0, static_cast<qsizetype>(whole * kFrameBytes));
+}
+
+bool SinkRecorder::recordFrames(std::size_t frames, int limitMs) {
+    const std::size_t goal = this->frames() + frames;
+    QElapsedTimer clock;
+    clock.start();
+    while (this->frames() < goal) {
+        if (clock.elapsed() > limitMs || m_process.state() != QProcess::Running) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        m_process.waitForReadyRead(5);
+        take();
+    }
+    return true;
+}
+
+std::vector<float> channel(const std::vector<float>& stereo, int ch, std::size_t from,
+                           std::size_t count) {
+    std::vector<float> out;
+    const std::size_t frames = stereo.size() / 2;
+    for (std::size_t f = from; f < from + count && f < frames; ++f) {
+        out.push_back(stereo[2 * f + static_cast<std::size_t>(ch)]);
+    }
+    return out;
+}
+
+Tone dominantTone(const std::vector<float>& mono, int rate) {
+    const int n = static_cast<int>(mono.size());
+    if (n < 16) {
+        return {};
+    }
+    std::vector<double> in(static_cast<std::size_t>(n));
+    double windowPower = 0.0;
+    for (int i = 0; i < n; ++i) {
+        const double w = 0.5 - 0.5 * std::cos(2.0 * M_PI * i / n);
+        in[static_cast<std::size_t>(i)] = w * mono[static_cast<std::size_t>(i)];
+        windowPower += w * w;
+    }
+    const int bins = n / 2 + 1;
+    std::unique_ptr<fftw_complex[], decltype(&fftw_free)> spectrum(
+        static_cast<fftw_complex*>(
+            fftw_malloc(sizeof(fftw_complex) * static_cast<std::size_t>(bins))),
+        &fftw_free);
+    fftw_plan plan = fftw_plan_dft_r2c_1d(n, in.data(), spectrum.get(), FFTW_ESTIMATE);
+    fftw_execute(plan);
+    fftw_destroy_plan(plan);
+
+    std::vector<double> power(static_cast<std::size_t>(bins));
+    for (int k = 0; k < bins; ++k) {
+        power[static_cast<std::size_t>(k)] =
+            spectrum[k][0] * spectrum[k][0] + spectrum[k][1] * spectrum[k][1];
+    }
+    const auto peak =
+        static_cast<int>(std::max_element(power.begin() + 2, power.end()) - power.begin());
+
+    // Parabolic interpolation on the log magnitudes around the peak bin.
+    double offset = 0.0;
+    if (peak + 1 < bins) {
+        const double a = std::log(power[static_cast<std::size_t>(peak - 1)] + 1e-300);
+        const double b = std::log(power[static_cast<std::size_t>(peak)] + 1e-300);
+        const double c = std::log(power[static_cast<std::size_t>(peak + 1)] + 1e-300);
+        const double denom = a - 2.0 * b + c;
+        if (denom != 0.0) {
+            offset = 0.5 * (a - c) / denom;
+        }
+    }
+    // The Hann main lobe spans two bins either side; four keeps it whole.
+    double band = 0.0;
+    for (int k = std::max(1, peak - 4); k <= std::min(bins - 1, peak + 4); ++k) {
+        band += power[static_cast<std::size_t>(k)];
+    }
+    Tone tone;
+    tone.frequency = (peak + offset) * rate / static_cast<double>(n);
+    tone.levelDb = db(std::sqrt(4.0 * band / (n * windowPower)));
+    return tone;
+}
+
+double rmsDb(const std::vector<float>& mono) {
+    if (mono.empty()) {
+        return -300.0;
+    }
+    double sum = 0.0;
+    for (float s : mono) {
+        sum += static_cast<double>(s) * s;
+    }
+    return db(std::sqrt(sum / static_cast<double>(mono.size())));
+}
+
+std::size_t firstSoundFrame(const std::vector<float>& stereo, double thresholdDb) {
+    const double threshold = std::pow(10.0, thresholdDb / 20.0);
+    for (std::size_t i = 0; i < stereo.size(); ++i) {
+        if (std::fabs(stereo[i]) > threshold) {
+            return i / 2;
+        }
+    }
+    return static_cast<std::size_t>(-1);
+}
+
+} // namespace vemba::probe

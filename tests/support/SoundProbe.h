@@ -1,0 +1,65 @@
+#pragma once
+
+// Helpers for tests that listen to what was played: a recorder of the test
+// PulseAudio server's null sink, and FFT measurements of a tone.
+
+#include <QProcess>
+#include <QString>
+#include <cstddef>
+#include <vector>
+
+namespace vemba::probe {
+
+inline constexpr int kRate = 48000;
+// The null sink that tests/support/pulse-fixture loads.
+inline constexpr const char* kMonitorSource = "vemba_null.monitor";
+
+// Records a source of the server in PULSE_SERVER with parec as float stereo
+// at 48000 Hz. Keep it running while something plays: a null sink that
+// nobody records may not pace its clients.
+class SinkRecorder {
+public:
+    SinkRecorder() = default;
+    ~SinkRecorder();
+    SinkRecorder(const SinkRecorder&) = delete;
+    SinkRecorder& operator=(const SinkRecorder&) = delete;
+
+    // Starts parec and waits for its first data; false with a reason otherwise.
+    bool start(QString* error, const QString& source = QString::fromLatin1(kMonitorSource));
+    void stop();
+    // Keeps the Qt event loop turning (the audio layer commits and closes
+    // through it) until `frames` more frames have been recorded, or until
+    // `limitMs` has passed; false in the latter case.
+    bool recordFrames(std::size_t frames, int limitMs = 20000);
+    std::size_t frames() const { return m_samples.size() / 2; }
+    // Interleaved stereo, everything recorded so far.
+    const std::vector<float>& samples() const { return m_samples; }
+
+private:
+    void take();
+
+    QProcess m_process;
+    QByteArray m_pending;
+    std::vector<float> m_samples;
+};
+
+// One channel (0 left, 1 right) of interleaved stereo, frames [from, from + count).
+std::vector<float> channel(const std::vector<float>& stereo, int ch, std::size_t from,
+                           std::size_t count);
+
+struct Tone {
+    double frequency = 0.0;  // Hz, interpolated between FFT bins
+    double levelDb = -300.0; // peak amplitude of that component, dB re full scale
+};
+
+// The strongest component (above DC) of a Hann-windowed FFT of `mono`.
+Tone dominantTone(const std::vector<float>& mono, int rate = kRate);
+
+// RMS level of all of `mono`, dB re full scale (a full-scale sine is -3.01).
+double rmsDb(const std::vector<float>& mono);
+
+// First frame from which the stereo signal is louder than `thresholdDb`, or
+// npos when it never is.
+std::size_t firstSoundFrame(const std::vector<float>& stereo, double thresholdDb);
+
+} // namespace vemba::probe
