@@ -5,6 +5,7 @@
 #include "Form1.h"
 #include "FormStyle.h"
 #include "MainWindowController.h"
+#include "QtPrinters.h"
 #include "RecordingAudioLayer.h"
 
 #include <QAbstractButton>

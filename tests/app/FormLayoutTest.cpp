@@ -3,6 +3,7 @@
 
 #include "Form1.h"
 #include "FormStyle.h"
+#include "QtPrinters.h"
 #include "RecordingAudioLayer.h"
 
 #include <QAbstractButton>

@@ -3,6 +3,7 @@
 
 #include "SoundEngine.h"
 
+#include "QtPrinters.h"
 #include "RecordingAudioLayer.h"
 #include "ToneCatalogue.h"
 

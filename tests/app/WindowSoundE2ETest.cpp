@@ -1,0 +1,105 @@
+// The whole program as a user drives it: the real window, the real engine and
+// audio layer, and a PulseAudio null sink whose monitor is recorded.
+
+#include "Form1.h"
+#include "FormStyle.h"
+#include "QtPrinters.h"
+#include "SdlAudioLayer.h"
+#include "SoundProbe.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QFile>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <numbers>
+
+namespace vemba {
+namespace {
+
+constexpr std::size_t kWindow = 24000; // half a second: 300, 900, 1500 Hz fall on exact bins
+
+// Amplitude of one frequency in the last kWindow frames of the left channel,
+// in dB re full scale (Hann window, so neighbouring tones do not leak in).
+double levelAt(const probe::SinkRecorder& recorder, double frequency) {
+    const std::vector<float> left =
+        probe::channel(recorder.samples(), 0, recorder.frames() - kWindow, kWindow);
+    double re = 0.0;
+    double im = 0.0;
+    double windowSum = 0.0;
+    for (std::size_t i = 0; i < left.size(); ++i) {
+        const double w = 0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * i / kWindow);
+        const double phase = 2.0 * std::numbers::pi * frequency * i / probe::kRate;
+        re += w * left[i] * std::cos(phase);
+        im += w * left[i] * std::sin(phase);
+        windowSum += w;
+    }
+    return 20.0 * std::log10(2.0 * std::hypot(re, im) / windowSum + 1e-30);
+}
+
+double peakDb(const probe::SinkRecorder& recorder, std::size_t frames) {
+    float peak = 0.0F;
+    const std::vector<float>& s = recorder.samples();
+    for (std::size_t i = s.size() - 2 * frames; i < s.size(); ++i) {
+        peak = std::max(peak, std::abs(s[i]));
+    }
+    return 20.0 * std::log10(peak + 1e-30);
+}
+
+TEST(WindowSound, TriangleToneFollowsTheSwitchAndTheSlider) {
+    installFormAppearance();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString tone = qEnvironmentVariable("VEMBA_PROGRAM_DIR") + QStringLiteral("/t300.wav");
+    ASSERT_TRUE(QFile::copy(tone, dir.filePath(QStringLiteral("t300.wav"))))
+        << "no " << tone.toStdString();
+
+    audio::SdlAudioLayer layer;
+    Form1 form(Form1::Services{dir.path(), &layer});
+    QStringList messages;
+    form.errors().setShowsMessageBoxes(false);
+    QObject::connect(&form.errors(), &ErrorPresenter::reported,
+                     [&messages](const QString& m) { messages << m; });
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+
+    probe::SinkRecorder recorder;
+    QString error;
+    ASSERT_TRUE(recorder.start(&error)) << error.toStdString();
+
+    form.Slider1()->setValue(10);
+    QTest::mouseClick(form.Check(2), Qt::LeftButton); // ticked in the design
+    QTest::mouseClick(form.Check(3), Qt::LeftButton);
+    QTest::mouseClick(form.Option(3, 0), Qt::LeftButton, {}, QPoint(4, 6));
+    QTest::mouseClick(form.Option(4, 1), Qt::LeftButton, {}, QPoint(4, 6));
+    ASSERT_FALSE(form.Check(2)->isChecked());
+    ASSERT_TRUE(form.Check(3)->isChecked());
+    ASSERT_TRUE(form.Option(3, 0)->isChecked());
+    ASSERT_TRUE(form.Option(4, 1)->isChecked());
+    QTest::mouseClick(form.optMediaMode(0), Qt::LeftButton);
+    ASSERT_TRUE(recorder.recordFrames(probe::kRate));
+    ASSERT_EQ(messages, QStringList{});
+
+    const double fundamental = levelAt(recorder, 300.0);
+    EXPECT_GT(fundamental, -20.0) << "the tone is not playing";
+    EXPECT_GT(fundamental, levelAt(recorder, 450.0) + 40.0);
+    EXPECT_NEAR(levelAt(recorder, 900.0) - fundamental, 20.0 * std::log10(1.0 / 9.0), 1.0);
+    EXPECT_NEAR(levelAt(recorder, 1500.0) - fundamental, 20.0 * std::log10(1.0 / 25.0), 1.0);
+
+    form.Slider1()->setFocus();
+    form.Slider1()->setValue(5);
+    ASSERT_TRUE(recorder.recordFrames(probe::kRate * 3 / 4));
+    EXPECT_NEAR(levelAt(recorder, 300.0) - fundamental, -6.02, 0.5);
+
+    QTest::mouseClick(form.optMediaMode(1), Qt::LeftButton);
+    ASSERT_TRUE(recorder.recordFrames(probe::kRate / 4));
+    ASSERT_TRUE(recorder.recordFrames(probe::kRate / 2));
+    EXPECT_LT(peakDb(recorder, probe::kRate / 2), -90.0);
+    EXPECT_EQ(messages, QStringList{});
+}
+
+} // namespace
+} // namespace vemba
