@@ -159,9 +159,17 @@ std::optional<Trace> traceWrite(const QString& dir, std::size_t killAt) {
         ::ptrace(PTRACE_GET_SYSCALL_INFO, pid, reinterpret_cast<void*>(sizeof info), &info);
         if (info.op != PTRACE_SYSCALL_INFO_ENTRY)
             continue;
-        if (info.entry.nr == SYS_getppid) {
-            inWrite = !inWrite;
+        if (info.entry.nr == SYS_getppid && !inWrite) {
+            inWrite = true;
             continue;
+        }
+        if (info.entry.nr == SYS_getppid) {
+            // The write is over; the rest runs untraced, as a leak checker
+            // at exit cannot work under a tracer.
+            ::ptrace(PTRACE_DETACH, pid, nullptr, nullptr);
+            ::waitpid(pid, &status, 0);
+            trace.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            return trace;
         }
         if (!inWrite)
             continue;
