@@ -204,6 +204,8 @@ TEST_F(KillDuringWrite, EverySystemCallOfAWrite) {
                              }) != rename)
         << "the new file must reach the disk before it replaces the old one";
 
+    std::printf("one write makes %zu system calls; the rename is number %zu\n", calls.size(),
+                renameAt);
     for (std::size_t k = 1; k <= calls.size(); ++k) {
         const auto killed = traceWrite(dir.path(), k);
         ASSERT_TRUE(killed && killed->stoppedByUs) << "system call " << k;
