@@ -71,6 +71,9 @@ Form1::Form1(Services services, const ControllerFactory& makeController)
     buildMenu();
     buildControls();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    // Fixed before the window is first mapped, so that the window manager
+    // never offers to resize or maximize it.
+    layout()->activate();
     connectEvents();
     optMediaMode(1)->setFocus();
 }

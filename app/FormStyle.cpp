@@ -4,21 +4,29 @@
 #include <QColor>
 #include <QFont>
 #include <QStyleFactory>
+#include <QStyleOptionGroupBox>
 #include <QWidget>
 
 namespace vemba {
 
 FormStyle::FormStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
 
-int FormStyle::styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
-                         QStyleHintReturn* returnData) const {
-    if (hint == SH_GroupBox_TextLabelColor && widget != nullptr) {
+void FormStyle::drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
+                                   QPainter* painter, const QWidget* widget) const {
+    // Fusion draws a frame's caption in the frame's text colour, which its
+    // children would inherit; the caption colour is therefore kept apart.
+    if (control == CC_GroupBox && widget != nullptr) {
         const QVariant color = widget->property("captionColor");
         if (color.isValid()) {
-            return static_cast<int>(color.value<QColor>().rgb());
+            if (const auto* box = qstyleoption_cast<const QStyleOptionGroupBox*>(option)) {
+                QStyleOptionGroupBox colored(*box);
+                colored.palette.setColor(QPalette::WindowText, color.value<QColor>());
+                QProxyStyle::drawComplexControl(control, &colored, painter, widget);
+                return;
+            }
         }
     }
-    return QProxyStyle::styleHint(hint, option, widget, returnData);
+    QProxyStyle::drawComplexControl(control, option, painter, widget);
 }
 
 int FormStyle::pixelMetric(PixelMetric metric, const QStyleOption* option,

@@ -17,16 +17,15 @@ void UntitledFrame::paintEvent(QPaintEvent*) {
     style()->drawPrimitive(QStyle::PE_FrameGroupBox, &frame, &painter, this);
 }
 
-PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {
-    setAttribute(Qt::WA_OpaquePaintEvent);
-}
+PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {}
 
 void PictureBox::resizeEvent(QResizeEvent*) {
     if (m_image.size() == size()) {
         return;
     }
-    QImage resized(size(), QImage::Format_RGB32);
-    resized.fill(palette().color(QPalette::Window));
+    // Transparent where nothing is drawn: the box shows its frame's background.
+    QImage resized(size(), QImage::Format_ARGB32_Premultiplied);
+    resized.fill(Qt::transparent);
     QPainter painter(&resized);
     painter.drawImage(0, 0, m_image);
     m_image = resized;

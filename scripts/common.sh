@@ -72,7 +72,17 @@ vemba_build() {
     local preset=$1
     cd "$VEMBA_ROOT" || exit 1
     if [ ! -f "build/$preset/build.ninja" ]; then
-        cmake --preset "$preset" >/dev/null || die "configure ($preset) failed"
+        mkdir -p build
+        cmake --preset "$preset" >/dev/null 2>"$VEMBA_ROOT/build/configure-$preset.log" ||
+            { cat "$VEMBA_ROOT/build/configure-$preset.log" >&2; die "configure ($preset) failed"; }
     fi
-    cmake --build --preset "$preset" -- --quiet || die "build ($preset) failed"
+    local log
+    log=$(mktemp)
+    # Quiet when all is well; the whole log when the build fails.
+    if ! cmake --build --preset "$preset" >"$log" 2>&1; then
+        cat "$log" >&2
+        rm -f "$log"
+        die "build ($preset) failed"
+    fi
+    rm -f "$log"
 }
