@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <SDL.h>
+#include <atomic>
 
 namespace vemba::audio {
 
@@ -12,11 +13,17 @@ namespace {
 constexpr int kHousekeepingMs = 1000 * Mixer::kRampFrames / Mixer::kSampleRate +
                                 2 * 1000 * OutputCore::kPeriodFrames / Mixer::kSampleRate + 5;
 
+std::atomic<OutputTap> g_tap{nullptr};
+
 QString sdlError() {
     return QString::fromUtf8(SDL_GetError());
 }
 
 } // namespace
+
+void setOutputTap(OutputTap tap) {
+    g_tap.store(tap, std::memory_order_release);
+}
 
 void FailureReporter::setListener(std::function<void(const QString&)> listener) {
     m_listener = std::move(listener);
@@ -67,8 +74,12 @@ OutputCore::~OutputCore() {
 }
 
 void OutputCore::callback(void* userdata, Uint8* stream, int len) {
-    static_cast<Mixer*>(userdata)->render(reinterpret_cast<float*>(stream),
-                                          len / static_cast<int>(2 * sizeof(float)));
+    auto* out = reinterpret_cast<float*>(stream);
+    const int frames = len / static_cast<int>(2 * sizeof(float));
+    static_cast<Mixer*>(userdata)->render(out, frames);
+    if (const OutputTap tap = g_tap.load(std::memory_order_acquire)) {
+        tap(out, frames);
+    }
 }
 
 Status OutputCore::openStream() {

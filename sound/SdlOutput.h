@@ -10,6 +10,11 @@
 
 namespace vemba::audio {
 
+// Sees every block the mixer hands to an output stream, on the audio thread,
+// for measurements; it must keep the real-time rules itself. Null: none.
+using OutputTap = void (*)(const float* interleaved, int frames);
+void setOutputTap(OutputTap tap);
+
 // Tells the user about a stream that would not open again, once per run of
 // failures.
 class FailureReporter {

@@ -1,0 +1,159 @@
+// How quickly the switch acts: from a click on "ON" to the first block with
+// sound handed to the output stream, and from a click on "OFF" to the first
+// silent block. Runs the real window and audio layer against a private
+// PulseAudio server with a null sink.
+
+#include "Form1.h"
+#include "FormStyle.h"
+#include "SdlAudioLayer.h"
+#include "SdlOutput.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <atomic>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstdio>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::atomic<std::int64_t> g_firstSound{0};
+std::atomic<std::int64_t> g_firstSilence{0};
+std::atomic<bool> g_expectSound{false};
+
+std::int64_t now() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
+        .count();
+}
+
+// On the audio thread: stamps the first block of the awaited kind.
+void tap(const float* samples, int frames) {
+    bool silent = true;
+    for (int i = 0; i < 2 * frames && silent; ++i) {
+        silent = samples[i] == 0.0F;
+    }
+    std::atomic<std::int64_t>& stamp = g_expectSound.load() ? g_firstSound : g_firstSilence;
+    const bool wanted = g_expectSound.load() ? !silent : silent;
+    std::int64_t none = 0;
+    if (wanted) {
+        stamp.compare_exchange_strong(none, now());
+    }
+}
+
+// Turns the event loop until the stamp is set; false after two seconds.
+bool await(const std::atomic<std::int64_t>& stamp) {
+    QElapsedTimer limit;
+    limit.start();
+    while (stamp.load() == 0) {
+        if (limit.elapsed() > 2000) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    }
+    return true;
+}
+
+vemba::Form1* g_form = nullptr;
+
+void click(int member) {
+    QTest::mouseClick(g_form->optMediaMode(member), Qt::LeftButton);
+}
+
+void BM_OnToFirstSound(benchmark::State& state) {
+    for (auto _ : state) {
+        g_expectSound = true;
+        g_firstSound = 0;
+        const std::int64_t start = now();
+        click(0);
+        if (!await(g_firstSound)) {
+            state.SkipWithError("no sound within 2 s");
+            break;
+        }
+        state.SetIterationTime(static_cast<double>(g_firstSound - start) * 1e-9);
+        g_expectSound = false;
+        g_firstSilence = 0;
+        click(1);
+        await(g_firstSilence);
+        QTest::qWait(100); // the stream closes while OFF
+    }
+}
+
+void BM_OffToSilence(benchmark::State& state) {
+    for (auto _ : state) {
+        g_expectSound = true;
+        g_firstSound = 0;
+        click(0);
+        await(g_firstSound);
+        QTest::qWait(50);
+        g_expectSound = false;
+        g_firstSilence = 0;
+        const std::int64_t start = now();
+        click(1);
+        if (!await(g_firstSilence)) {
+            state.SkipWithError("no silence within 2 s");
+            break;
+        }
+        state.SetIterationTime(static_cast<double>(g_firstSilence - start) * 1e-9);
+        QTest::qWait(100);
+    }
+}
+
+BENCHMARK(BM_OnToFirstSound)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_OffToSilence)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QTemporaryDir server;
+    QTemporaryDir program;
+    const QString fixture = QStringLiteral(VEMBA_SOURCE_DIR "/tests/support/pulse-fixture");
+    if (QProcess::execute(fixture, {QStringLiteral("start"), server.path()}) != 0) {
+        std::fprintf(stderr, "could not start the PulseAudio server\n");
+        return 1;
+    }
+    qputenv("PULSE_SERVER", "unix:" + server.filePath(QStringLiteral("native")).toUtf8());
+    qputenv("SDL_AUDIODRIVER", "pulseaudio");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    // A null sink paces its clients only while something records it.
+    QProcess recorder;
+    recorder.setStandardOutputFile(QProcess::nullDevice());
+    recorder.start(QStringLiteral("parec"),
+                   {QStringLiteral("--latency-msec=20"), QStringLiteral("-d"),
+                    QStringLiteral("vemba_null.monitor")});
+    recorder.waitForStarted();
+
+    const QDir tones(QStringLiteral(VEMBA_PROGRAM_DIR));
+    for (const QString& name : tones.entryList({QStringLiteral("*.wav")})) {
+        QFile::copy(tones.filePath(name), program.filePath(name));
+    }
+
+    int status = 0;
+    {
+        QApplication app(argc, argv);
+        vemba::installFormAppearance();
+        vemba::audio::SdlAudioLayer layer;
+        vemba::Form1 form({program.path(), &layer});
+        form.errors().setShowsMessageBoxes(false);
+        form.show();
+        g_form = &form;
+        vemba::audio::setOutputTap(&tap);
+
+        benchmark::Initialize(&argc, argv);
+        benchmark::RunSpecifiedBenchmarks();
+        benchmark::Shutdown();
+        vemba::audio::setOutputTap(nullptr);
+    }
+    recorder.kill();
+    recorder.waitForFinished();
+    QProcess::execute(fixture, {QStringLiteral("stop"), server.path()});
+    return status;
+}
