@@ -7,7 +7,7 @@
 
 namespace {
 
-std::string content(const vemba::tonetest::ToneFileCase& c) {
+std::string content(const vemba::toneanalysis::ToneFileCase& c) {
     const char* shape = c.shape == vemba::WaveShape::Sine ? "sine" : "triangle";
     const auto hz = [](double f) {
         char text[32];
@@ -24,7 +24,7 @@ std::string content(const vemba::tonetest::ToneFileCase& c) {
     return std::string(shape) + " " + tones + " Hz";
 }
 
-const char* spuriousKind(const vemba::tonetest::ToneFileCase& c) {
+const char* spuriousKind(const vemba::toneanalysis::ToneFileCase& c) {
     if (!c.isSweep()) {
         return "worst bin";
     }
@@ -43,8 +43,8 @@ int main(int argc, char** argv) {
                 "largest inner step (LSB) |\n");
     std::printf("|---|---|---:|---:|---:|---:|\n");
     int failures = 0;
-    for (const auto& c : vemba::tonetest::catalogueCases()) {
-        const auto wav = vemba::tonetest::readWav(dir + "/" + c.name);
+    for (const auto& c : vemba::toneanalysis::catalogueCases()) {
+        const auto wav = vemba::toneanalysis::readWav(dir + "/" + c.name);
         if (!wav.error.empty() || wav.left.empty()) {
             std::fprintf(stderr, "vemba-tone-report: %s\n",
                          wav.error.empty() ? ("no frames in " + c.name).c_str()
@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
             ++failures;
             continue;
         }
-        const auto m = vemba::tonetest::measure(c, wav.left, wav.sampleRate);
+        const auto m = vemba::toneanalysis::measure(c, wav.left, wav.sampleRate);
         std::printf("| %s | %s | %.4f | %.2f | %.1f (%s) | %.0f / %.0f |\n", c.name.c_str(),
                     content(c).c_str(), static_cast<double>(m.frames) / wav.sampleRate, m.peakDbfs,
                     m.spuriousDb, spuriousKind(c), m.seamStep, m.largestInnerStep);

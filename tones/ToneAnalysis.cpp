@@ -7,7 +7,7 @@
 #include <numeric>
 #include <sndfile.h>
 
-namespace vemba::tonetest {
+namespace vemba::toneanalysis {
 
 namespace {
 
@@ -72,10 +72,6 @@ WavFile readWav(const std::string& path) {
     return wav;
 }
 
-std::vector<double> toDouble(std::span<const std::int16_t> samples) {
-    return {samples.begin(), samples.end()};
-}
-
 std::vector<std::complex<double>> spectrum(std::span<const double> x) {
     const int n = static_cast<int>(x.size());
     std::vector<double> in(x.begin(), x.end());
@@ -87,6 +83,27 @@ std::vector<std::complex<double>> spectrum(std::span<const double> x) {
     return out;
 }
 
+std::vector<std::size_t> intendedBins(const ToneFileCase& c, std::int64_t frames, double rate) {
+    std::vector<std::size_t> bins;
+    const auto n = static_cast<std::size_t>(frames);
+    for (const double tone : c.tones) {
+        const double bin = binOf(tone, n, rate);
+        if (std::abs(bin - std::round(bin)) > 1e-9) {
+            return {};
+        }
+        const int last = c.shape == WaveShape::Sine ? 1 : 1 << 20;
+        for (int h = 1; h <= last && h * tone < kHarmonicLimit; h += 2) {
+            bins.push_back(static_cast<std::size_t>(std::llround(bin)) *
+                           static_cast<std::size_t>(h));
+        }
+    }
+    return bins;
+}
+
+namespace {
+
+// The analytic signal of the part of `x` between `low` and `high` hertz,
+// treating `x` as one period of a loop.
 std::vector<std::complex<double>> analyticBand(std::span<const double> x, double rate, double low,
                                                double high) {
     const std::size_t n = x.size();
@@ -106,6 +123,8 @@ std::vector<std::complex<double>> analyticBand(std::span<const double> x, double
     return full;
 }
 
+// Instantaneous frequency of an analytic signal, averaged over `span` frames
+// centred on each frame, around the loop.
 std::vector<double> instantaneousFrequency(std::span<const std::complex<double>> z, double rate,
                                            int span) {
     const std::size_t n = z.size();
@@ -128,6 +147,8 @@ std::vector<double> instantaneousFrequency(std::span<const std::complex<double>>
     return freq;
 }
 
+// Frequency of the tone nearest `nominal`: Hann window and two-bin
+// interpolation, exact for a lone tone.
 double estimateFrequency(std::span<const double> x, double rate, double nominal) {
     const std::size_t n = x.size();
     std::vector<double> windowed(n);
@@ -151,25 +172,6 @@ double estimateFrequency(std::span<const double> x, double rate, double nominal)
         above > below ? (2.0 * above - 1.0) / (above + 1.0) : -(2.0 * below - 1.0) / (below + 1.0);
     return (static_cast<double>(k) + delta) * rate / static_cast<double>(n);
 }
-
-std::vector<std::size_t> intendedBins(const ToneFileCase& c, std::int64_t frames, double rate) {
-    std::vector<std::size_t> bins;
-    const auto n = static_cast<std::size_t>(frames);
-    for (const double tone : c.tones) {
-        const double bin = binOf(tone, n, rate);
-        if (std::abs(bin - std::round(bin)) > 1e-9) {
-            return {};
-        }
-        const int last = c.shape == WaveShape::Sine ? 1 : 1 << 20;
-        for (int h = 1; h <= last && h * tone < kHarmonicLimit; h += 2) {
-            bins.push_back(static_cast<std::size_t>(std::llround(bin)) *
-                           static_cast<std::size_t>(h));
-        }
-    }
-    return bins;
-}
-
-namespace {
 
 void measureFixed(const ToneFileCase& c, std::span<const double> x, double rate, ToneMeasures& m) {
     const auto bins = spectrum(x);
@@ -250,7 +252,7 @@ ToneMeasures measure(const ToneFileCase& c, std::span<const std::int16_t> sample
         m.largestInnerStep = std::max(m.largestInnerStep,
                                       static_cast<double>(std::abs(samples[i + 1] - samples[i])));
     }
-    const auto x = toDouble(samples);
+    const std::vector<double> x(samples.begin(), samples.end());
     if (c.isSweep()) {
         measureSweep(c, x, rate, m);
     } else {
@@ -259,4 +261,4 @@ ToneMeasures measure(const ToneFileCase& c, std::span<const std::int16_t> sample
     return m;
 }
 
-} // namespace vemba::tonetest
+} // namespace vemba::toneanalysis

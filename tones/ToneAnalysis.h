@@ -1,5 +1,8 @@
 #pragma once
 
+// Measurement of the tone files, shared by the tests and vemba-tone-report so
+// that the published figures are the tested ones.
+
 #include "ToneCatalogue.h"
 
 #include <complex>
@@ -8,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace vemba::tonetest {
+namespace vemba::toneanalysis {
 
 // What a tone file should hold, from its catalogue row alone.
 struct ToneFileCase {
@@ -39,20 +42,6 @@ WavFile readWav(const std::string& path);
 // Complex spectrum of a real signal over its whole length, bins 0 to N/2.
 std::vector<std::complex<double>> spectrum(std::span<const double> x);
 
-// The analytic signal of the part of `x` between `low` and `high` hertz,
-// treating `x` as one period of a loop.
-std::vector<std::complex<double>> analyticBand(std::span<const double> x, double rate, double low,
-                                               double high);
-
-// Instantaneous frequency of an analytic signal, averaged over `span` frames
-// centred on each frame, around the loop.
-std::vector<double> instantaneousFrequency(std::span<const std::complex<double>> z, double rate,
-                                           int span);
-
-// Frequency of the tone nearest `nominal`: Hann window and two-bin
-// interpolation, exact for a lone tone.
-double estimateFrequency(std::span<const double> x, double rate, double nominal);
-
 // Intended bins of a fixed-tone file of `frames` frames: each tone and, for a
 // triangle, its odd harmonics below 20 kHz. Empty when a tone does not fall on
 // a bin, that is when the file does not hold whole periods of it.
@@ -77,6 +66,4 @@ struct ToneMeasures {
 
 ToneMeasures measure(const ToneFileCase& c, std::span<const std::int16_t> samples, double rate);
 
-std::vector<double> toDouble(std::span<const std::int16_t> samples);
-
-} // namespace vemba::tonetest
+} // namespace vemba::toneanalysis
