@@ -1,217 +1,161 @@
-#include "WriterRounds.h"
 #include "iniEdit.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <chrono>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <random>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/ptrace.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
 using namespace vemba;
 
-int stepIndex(const test::Step& s) {
-    return s.round * test::kEntryCount + s.entry;
+// Step n of the writer stores round n / kCount into entry n % kCount, so at
+// any moment the first entries hold round R and the rest round R-1. A torn,
+// lost or half-applied write breaks that pattern.
+const char* const kEntries[][2] = {{"Position", "Top"}, {"Position", "Left"}, {"Sound1", "Active"},
+                                   {"Sound2", "Freq"},  {"WaveForm", "Form"}, {"Volume", "V"}};
+constexpr int kCount = int(std::size(kEntries));
+
+// Long and made of its round throughout, so a cut or mixed value cannot pass.
+QString roundValue(int round) {
+    return QStringLiteral("%1:").arg(round).repeated(40);
 }
 
-QByteArray fileText(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+// The next step the file asks for, or -1 when it does not hold the pattern.
+int stepOf(const QString& dir) {
+    int rounds[kCount];
+    for (int i = 0; i < kCount; ++i) {
+        const QString value = iniEdit::ReadSetting(dir, kEntries[i][0], kEntries[i][1]);
+        bool ok = false;
+        rounds[i] = value.section(u':', 0, 0).toInt(&ok);
+        if (!ok || value != roundValue(rounds[i]))
+            return -1;
+    }
+    const int j = int(std::count(rounds, rounds + kCount, rounds[0]));
+    for (int i = 0; i < kCount; ++i) {
+        if (rounds[i] != rounds[0] - (i >= j))
+            return -1;
+    }
+    return rounds[0] * kCount + j;
 }
 
-// Files beside setting.ini: temporary files a kill left behind.
-int strayFiles(const QString& dir) {
-    return int(QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System).size()) - 1;
+// Runs in a forked child: steps from n on, count of them or forever.
+[[noreturn]] void writeSteps(const QString& dir, int n, int count) {
+    for (; count != 0; --count, ++n) {
+        const auto& e = kEntries[n % kCount];
+        if (!iniEdit::WriteSetting(dir, e[0], e[1], roundValue(n / kCount)).ok)
+            _exit(4);
+    }
+    _exit(0);
 }
 
 class KillDuringWrite : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        QFile f(iniEdit::SettingsPath(dir.path()));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(test::seedText());
-        f.close();
-        const auto first = test::nextStep(dir.path());
-        ASSERT_TRUE(first) << "the seed itself must hold the pattern";
-        lastStep = stepIndex(*first);
+        for (const auto& e : kEntries)
+            ASSERT_TRUE(iniEdit::WriteSetting(dir.path(), e[0], e[1], roundValue(0)).ok);
     }
 
-    // After a kill the file must parse, hold every entry at its old or its
-    // new value, and keep every other byte. Returns the writes completed
-    // since the last check.
-    int expectIntact(const char* when) {
-        const QByteArray text = fileText(iniEdit::SettingsPath(dir.path()));
-        EXPECT_EQ(test::skeleton(text), test::skeleton(test::seedText())) << when;
-        const auto step = test::nextStep(dir.path());
-        EXPECT_TRUE(step) << when << ": torn or mixed entries:\n" << text.toStdString();
-        if (!step)
+    // After a kill every entry must hold its old or its new value. Returns
+    // the writes completed since the last check.
+    int expectIntact() {
+        const int now = stepOf(dir.path());
+        if (now < step) {
+            ADD_FAILURE() << "torn, mixed or lost entries after step " << step;
             return 0;
-        const int done = stepIndex(*step) - lastStep;
-        EXPECT_GE(done, 0) << when << ": a completed write went missing";
-        lastStep = stepIndex(*step);
-        return done;
+        }
+        return now - std::exchange(step, now);
     }
 
     QTemporaryDir dir;
-    int lastStep = 0;
+    int step = kCount; // the next write to do
 };
 
 TEST_F(KillDuringWrite, RandomMomentsLeaveOldOrNewValues) {
-    const int kills = qEnvironmentVariableIsSet("VEMBA_SETTINGS_KILLS")
-                          ? qEnvironmentVariableIntValue("VEMBA_SETTINGS_KILLS")
-                          : 200;
+    const int asked = qEnvironmentVariableIntValue("VEMBA_SETTINGS_KILLS");
+    const int kills = asked > 0 ? asked : 200;
     const unsigned seed = std::random_device{}();
     std::mt19937 rng(seed);
-    // Long enough for the child to start and do a few writes, short enough
-    // that most kills land in the middle of one.
-    std::uniform_int_distribution<int> delayUs(0, 25000);
-    QByteArray exe = VEMBA_SETTINGS_CHILD;
-    QByteArray mode = "loop";
-    QByteArray path = QFile::encodeName(dir.path());
-    char* argv[] = {exe.data(), mode.data(), path.data(), nullptr};
-
-    int writes = 0, killedMidRun = 0;
-    const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < kills; ++i) {
-        pid_t pid = 0;
-        ASSERT_EQ(posix_spawn(&pid, exe.constData(), nullptr, nullptr, argv, environ), 0);
-        std::this_thread::sleep_for(std::chrono::microseconds(delayUs(rng)));
+    std::uniform_int_distribution<int> delayUs(0, 10000);
+    int writes = 0;
+    int i = 0;
+    for (; i < kills && !HasFailure(); ++i) {
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0)
+            writeSteps(dir.path(), step, -1);
+        ::usleep(useconds_t(delayUs(rng)));
         ::kill(pid, SIGKILL);
         int status = 0;
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-        ASSERT_TRUE(WIFSIGNALED(status))
-            << "the writer stopped by itself with " << WEXITSTATUS(status) << " (seed " << seed
-            << ", kill " << i << ")";
-        const int done = expectIntact("after a random kill");
-        writes += done;
-        killedMidRun += done > 0;
-        if (HasFailure())
-            FAIL() << "seed " << seed << ", kill " << i;
+        EXPECT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself";
+        writes += expectIntact();
     }
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("%d kills, %d writes completed, %d kills after at least one write, "
-                "%d temporary files left, %.1f s (seed %u)\n",
-                kills, writes, killedMidRun, strayFiles(dir.path()), seconds, seed);
-    EXPECT_GT(writes, 0) << "the writer never got a write done: the kills tested nothing";
+    std::printf("%d kills, %d writes completed (seed %u)\n", i, writes, seed);
+    EXPECT_GT(writes, 0) << "no write got done: the kills tested nothing";
 }
 
-// Deterministic kill points: the writer is traced and killed on entry to each
-// system call of one write in turn. The file must switch from the old to the
-// new value exactly at the rename, never before and never half.
 #if defined(PTRACE_GET_SYSCALL_INFO)
-struct Trace {
-    std::vector<unsigned long long> calls; // system calls inside the write
-    bool stoppedByUs = false;
-    int exitCode = -1;
-};
-
-// Runs the writer once; killAt is the 1-based system call to kill it on, or 0.
-std::optional<Trace> traceWrite(const QString& dir, std::size_t killAt) {
-    QByteArray exe = VEMBA_SETTINGS_CHILD;
-    QByteArray path = QFile::encodeName(dir);
+// One write in a traced child, killed on entry to its killAt-th system call
+// (0: never). Returns the write's system calls; none where tracing fails.
+std::vector<unsigned long long> traceWrite(const QString& dir, int step, std::size_t killAt) {
+    // Forked children draw the same temporary names: clear what a kill left.
+    for (const QString& name : QDir(dir).entryList({"setting.ini.*"}, QDir::Files | QDir::Hidden))
+        QFile::remove(dir + "/" + name);
     const pid_t pid = fork();
     if (pid == 0) {
-        ::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
-        char once[] = "once";
-        char* argv[] = {exe.data(), once, path.data(), nullptr};
-        ::execv(exe.constData(), argv);
-        _exit(127);
+        if (::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0)
+            _exit(127);
+        ::raise(SIGSTOP); // the tracer starts counting here
+        writeSteps(dir, step, 1);
     }
+    std::vector<unsigned long long> calls;
     int status = 0;
-    ::waitpid(pid, &status, 0);
-    if (!WIFSTOPPED(status)) // not traceable here
-        return std::nullopt;
+    if (::waitpid(pid, &status, 0) != pid || !WIFSTOPPED(status))
+        return calls;
     ::ptrace(PTRACE_SETOPTIONS, pid, nullptr, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL);
-
-    Trace trace;
-    bool inWrite = false;
-    int signal = 0;
-    for (;;) {
-        ::ptrace(PTRACE_SYSCALL, pid, nullptr, reinterpret_cast<void*>(long(signal)));
-        signal = 0;
-        ::waitpid(pid, &status, 0);
-        if (WIFEXITED(status)) {
-            trace.exitCode = WEXITSTATUS(status);
-            return trace;
-        }
-        if (WIFSIGNALED(status))
-            return trace;
-        if (WSTOPSIG(status) != (SIGTRAP | 0x80)) {
-            signal = WSTOPSIG(status);
-            continue;
-        }
+    while (::ptrace(PTRACE_SYSCALL, pid, nullptr, nullptr) == 0 &&
+           ::waitpid(pid, &status, 0) == pid && WIFSTOPPED(status)) {
         __ptrace_syscall_info info{};
         ::ptrace(PTRACE_GET_SYSCALL_INFO, pid, reinterpret_cast<void*>(sizeof info), &info);
         if (info.op != PTRACE_SYSCALL_INFO_ENTRY)
             continue;
-        if (info.entry.nr == SYS_getppid && !inWrite) {
-            inWrite = true;
-            continue;
-        }
-        if (info.entry.nr == SYS_getppid) {
-            // The write is over; the rest runs untraced, as a leak checker
-            // at exit cannot work under a tracer.
-            ::ptrace(PTRACE_DETACH, pid, nullptr, nullptr);
-            ::waitpid(pid, &status, 0);
-            trace.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            return trace;
-        }
-        if (!inWrite)
-            continue;
-        trace.calls.push_back(info.entry.nr);
-        if (trace.calls.size() == killAt) {
+        calls.push_back(info.entry.nr);
+        if (calls.size() == killAt) {
             ::kill(pid, SIGKILL);
             ::waitpid(pid, &status, 0);
-            trace.stoppedByUs = true;
-            return trace;
+            break;
         }
     }
+    return calls;
 }
 
-bool isRename(unsigned long long nr) {
-    return nr == SYS_rename || nr == SYS_renameat || nr == SYS_renameat2;
-}
-
+// The file must switch from the old to the new value exactly at the rename.
 TEST_F(KillDuringWrite, EverySystemCallOfAWrite) {
-    const auto plain = traceWrite(dir.path(), 0);
-    if (!plain)
+    const auto calls = traceWrite(dir.path(), step, 0);
+    if (calls.empty())
         GTEST_SKIP() << "cannot trace a child process here";
-    ASSERT_EQ(plain->exitCode, 0);
-    ASSERT_EQ(expectIntact("after an untraced write"), 1);
-
-    const auto& calls = plain->calls;
-    const auto rename = std::find_if(calls.begin(), calls.end(), isRename);
+    ASSERT_EQ(expectIntact(), 1);
+    const auto rename = std::find_if(calls.begin(), calls.end(), [](auto nr) {
+        return nr == SYS_rename || nr == SYS_renameat || nr == SYS_renameat2;
+    });
     ASSERT_NE(rename, calls.end()) << "the new file must replace the old one by a rename";
+    EXPECT_TRUE(std::any_of(calls.begin(), rename, [](auto nr) {
+        return nr == SYS_fsync || nr == SYS_fdatasync;
+    })) << "the new file must reach the disk before it replaces the old one";
     const std::size_t renameAt = std::size_t(rename - calls.begin()) + 1;
-    EXPECT_TRUE(std::find_if(calls.begin(), rename,
-                             [](unsigned long long nr) {
-                                 return nr == SYS_fsync || nr == SYS_fdatasync;
-                             }) != rename)
-        << "the new file must reach the disk before it replaces the old one";
-
-    std::printf("one write makes %zu system calls; the rename is number %zu\n", calls.size(),
-                renameAt);
     for (std::size_t k = 1; k <= calls.size(); ++k) {
-        const auto killed = traceWrite(dir.path(), k);
-        ASSERT_TRUE(killed && killed->stoppedByUs) << "system call " << k;
+        traceWrite(dir.path(), step, k);
         // Killed on entry to the rename, the rename has not happened.
-        const int expected = k > renameAt ? 1 : 0;
-        EXPECT_EQ(expectIntact("after a kill at a fixed point"), expected)
+        EXPECT_EQ(expectIntact(), k > renameAt ? 1 : 0)
             << "killed on entry to system call " << k << " of " << calls.size() << " (number "
             << calls[k - 1] << ")";
     }

@@ -1,0 +1,126 @@
+#include "ProfileText.h"
+#include "iniEdit.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace vemba::iniEdit;
+using vemba::profile::lookup;
+using vemba::profile::withEntry;
+
+TEST(Profile, ReadsTheFirstMatchingEntry) {
+    const struct {
+        QByteArray file;
+        std::optional<QByteArray> expected;
+    } cases[] = {
+        // clang-format off
+        {"[Volume]\nV=7\n", "7"}, {"[Volume]\r\nV=7\r\n", "7"},
+        {"[Volume]\nW=7\n", std::nullopt}, {"[Other]\nV=7\n", std::nullopt},
+        {"[A]\nV=1\n[Volume]\nX=2\n", std::nullopt}, {"[Volume]\nV\n", std::nullopt},
+        {"[Volume]\n;V=1\nV=2\n", "2"}, {"\xEF\xBB\xBF[Volume]\nV=4\n", "4"},
+        // duplicates: the first section and the first key win
+        {"[Volume]\nV=1\nV=2\n", "1"}, {"[Volume]\nV=1\n[Volume]\nV=2\n", "1"},
+        {"[Volume]\nX=1\n[Volume]\nV=2\n", std::nullopt},
+        // names match without regard to case
+        {"[VOLUME]\nv=3\n", "3"},
+        // blanks around names and values do not count; one pair of quotes goes
+        {"  [  Volume  ]  \n \t V \t=\t a  b \t\n", "a  b"}, {"[Volume]\nV=\"  x  \"\n", "  x  "},
+        {"[Volume]\nV=  \"x\"  \n", "x"}, {"[Volume]\nV=\"\"x\"\"\n", "\"x\""},
+        {"[Volume]\nV=\"x\n", "\"x"}, {"[Volume]\nV=\"\"\n", ""}, {"[Volume]\nV=\n", ""},
+        // clang-format on
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(lookup(c.file, "Volume", "V"), c.expected) << c.file.toStdString();
+}
+
+TEST(Profile, WritePutsTheEntryWhereItBelongs) {
+    const struct {
+        QByteArray before, after;
+    } cases[] = {
+        // clang-format off
+        {"[S]\nK=1\nK=2\n[S]\nK=3\n", "[S]\nK=9\nK=2\n[S]\nK=3\n"},
+        {"[S]\nA=1\n; note\nB=2\n\n[T]\n", "[S]\nA=1\n; note\nB=2\nK=9\n\n[T]\n"},
+        {"[S]\nA=1\n[S]\nK=2\n", "[S]\nA=1\nK=9\n[S]\nK=2\n"},
+        {"[S]\nA=1", "[S]\nA=1\nK=9\n"},
+        {"[A]\r\nX=1", "[A]\r\nX=1\r\n[S]\r\nK=9\r\n"}, // the file's line ending
+        // clang-format on
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(withEntry(c.before, "S", "K", "9").toStdString(), c.after.toStdString());
+}
+
+class IniFile : public testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString path() const { return SettingsPath(dir.path()); }
+    void put(const QByteArray& text) {
+        QFile f(path());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(text) == text.size());
+    }
+    QByteArray contents() const {
+        QFile f(path());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+};
+
+TEST_F(IniFile, MissingFileReadsEmptyAndFirstWriteCreatesIt) {
+    EXPECT_EQ(ReadSetting(dir.path(), "Position", "Top"), "");
+    EXPECT_FALSE(QFile::exists(path())) << "reading must not create the file";
+    EXPECT_TRUE(WriteSetting(dir.path(), "Sound1", "Active", "1").ok);
+    EXPECT_EQ(contents(), "[Sound1]\nActive=1\n");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1)
+        << "no temporary file left behind";
+}
+
+TEST_F(IniFile, EveryValueReadsBackAsWrittenInOneEntryOrIsRefused) {
+    put("[S]\nK=old\n[T]\nX=1\n");
+    for (const char* value : {"-120", "  lead", "tail ", "\"", "\"x", "x\"", "\"\"", "=", ";x",
+                              "[x]", "\t", " \" ", "値 with 空白"}) {
+        ASSERT_TRUE(WriteSetting(dir.path(), "S", "K", QString::fromUtf8(value)).ok);
+        EXPECT_EQ(ReadSetting(dir.path(), "S", "K"), QString::fromUtf8(value));
+        EXPECT_EQ(ReadSetting(dir.path(), "T", "X"), "1");
+        EXPECT_EQ(contents().count("K="), 1) << "one entry only";
+    }
+    // What would add a line or not read back is refused, with the file named.
+    const QByteArray last = contents();
+    for (const auto& [section, key, value] :
+         {std::tuple{"S", "K", "2\n[Evil]"}, {"S]", "K", "2"}, {"S", "K=", "2"}}) {
+        const WriteResult r = WriteSetting(dir.path(), section, key, value);
+        EXPECT_TRUE(!r.ok && r.reason.contains(path())) << section << "/" << key;
+    }
+    EXPECT_EQ(contents(), last);
+}
+
+TEST_F(IniFile, LongValuesAreCutAt1023Bytes) {
+    put("[Memo]\nA=" + QByteArray(1500, 'a') + "\nC=" + QByteArray(1022, 'c') + "あ\n");
+    EXPECT_EQ(ReadSetting(dir.path(), "Memo", "A"), QString(1023, u'a'));
+    // A character that does not fit goes whole rather than as a broken sequence.
+    EXPECT_EQ(ReadSetting(dir.path(), "Memo", "C"), QString(1022, u'c'));
+}
+
+// Every byte but the written value stays, the file's mode too; nothing is
+// cached between writes.
+TEST_F(IniFile, AHandEditedFileSurvivesAWriteOfAnotherEntry) {
+    const QByteArray before = "\xEF\xBB\xBF; 設定ファイル\r\n\r\n[position]\r\n"
+                              "  TOP   =  -120  \r\nLeft=1500\r\n\r\n[独自]\r\n"
+                              "メモ = Shift_JIS \x82\xa0\x82\xa2\r\nno equals sign here\r\n\t\r\n"
+                              "[Volume]\r\nV = \"7\" \r\n; trailing comment";
+    put(before);
+    ASSERT_EQ(::chmod(QFile::encodeName(path()).constData(), 0640), 0);
+    ASSERT_TRUE(WriteSetting(dir.path(), "VOLUME", "v", "3").ok);
+    EXPECT_EQ(contents().toStdString(),
+              QByteArray(before).replace("V = \"7\" \r\n", "V = 3\r\n").toStdString());
+    EXPECT_EQ(QFileInfo(path()).permissions(), QFile::ReadOwner | QFile::WriteOwner |
+                                                   QFile::ReadUser | QFile::WriteUser |
+                                                   QFile::ReadGroup);
+    put(before);
+    ASSERT_TRUE(WriteSetting(dir.path(), "Position", "Top", "15").ok);
+    EXPECT_EQ(contents().toStdString(),
+              QByteArray(before).replace("=  -120  \r\n", "=  15\r\n").toStdString());
+}
+
+} // namespace
