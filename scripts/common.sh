@@ -67,9 +67,11 @@ vemba_quiet_qt_env() {
     fi
 }
 
-# Configures once, then rebuilds only what changed.
+# Configures once, then rebuilds only what changed: everything, or the
+# targets named after the preset.
 vemba_build() {
     local preset=$1
+    shift
     cd "$VEMBA_ROOT" || exit 1
     if [ ! -f "build/$preset/build.ninja" ]; then
         mkdir -p build
@@ -79,7 +81,7 @@ vemba_build() {
     local log
     log=$(mktemp)
     # Quiet when all is well; the whole log when the build fails.
-    if ! cmake --build --preset "$preset" >"$log" 2>&1; then
+    if ! cmake --build --preset "$preset" ${1:+--target "$@"} >"$log" 2>&1; then
         cat "$log" >&2
         rm -f "$log"
         die "build ($preset) failed"
