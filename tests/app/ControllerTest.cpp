@@ -10,6 +10,7 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QSlider>
@@ -272,6 +273,17 @@ TEST_F(ControllerTest, FailedDeviceOpenReturnsTheSwitchToOff) {
     EXPECT_FALSE(form->optMediaMode(0)->isChecked());
     EXPECT_EQ(lamp(), kWhite);
     EXPECT_EQ(form->engine().device(), nullptr);
+}
+
+TEST_F(ControllerTest, UnwritableSettingsAreToldOnceAndTheWindowGoesOn) {
+    arrange(true, {});
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("setting.ini")));
+    form->Check(1)->setChecked(true);
+    form->Slider1()->setValue(3);
+    form->Option(4, 1)->setChecked(true);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(iniEdit::SettingsPath(dir.path())));
+    EXPECT_EQ(audio.log.filter("play").size(), 2) << "channel 1 started, then restarted";
 }
 
 TEST_F(ControllerTest, NothingThrownInsideAHandlerLeavesTheSlot) {
