@@ -171,4 +171,6 @@ std::size_t firstSoundFrame(const std::vector<float>& stereo, double thresholdDb
 // unfreed when the audio subsystem quits; nothing a program can release.
 // Every test that talks to the server links this file, so the leak checker of
 // the asan build is told here.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libpulse.so\n"; }
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libpulse.so\n";
+}
