@@ -1,5 +1,6 @@
 #include "Form1.h"
 
+#include "Colors.h"
 #include "FormLayout.h"
 #include "FormStyle.h"
 #include "MainWindowController.h"
@@ -123,6 +124,9 @@ void Form1::buildControls() {
             box->setChecked(row.value == 1);
             // Opaque, so that it covers the frame's top edge like a caption.
             box->setAutoFillBackground(true);
+            if (row.color) {
+                setCaptionColor(box, *row.color);
+            }
             m_checks[static_cast<std::size_t>(trailingNumber(row.name) - 1)] = box;
             widget = box;
             break;
@@ -181,9 +185,6 @@ void Form1::buildControls() {
             widget->setProperty("Index", row.index);
         }
         widget->setProperty("TabIndex", row.tab);
-        if (row.color && row.kind == ControlKind::CheckBox) {
-            setCaptionColor(widget, *row.color);
-        }
         widget->setGeometry(twipsRect(row.left, row.top, row.width, row.height));
         if (row.kind == ControlKind::Frame || row.kind == ControlKind::UntitledFrame) {
             containers[row.name] = widget;

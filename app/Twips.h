@@ -1,9 +1,7 @@
 #pragma once
 
-#include <QColor>
 #include <QRect>
 #include <cmath>
-#include <cstdint>
 
 namespace vemba {
 
@@ -17,13 +15,6 @@ inline int twipsToPixels(double twips) {
 inline QRect twipsRect(int left, int top, int width, int height) {
     return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
                  twipsToPixels(height));
-}
-
-// Colours are written 0x00BBGGRR (red in the low byte), while QColor(QRgb)
-// reads 0xAARRGGBB.
-inline QColor colorFromBgr(std::uint32_t bgr) {
-    return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
-                  static_cast<int>((bgr >> 16) & 0xFF));
 }
 
 } // namespace vemba

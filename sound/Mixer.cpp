@@ -62,6 +62,8 @@ int Mixer::addVoice(std::shared_ptr<const SampleData> data) {
     if (!data || data->frames() == 0 || data->frames() > kMaxFrames) {
         return -1;
     }
+    // Slots of voices the render side has let go of are free again.
+    reclaim();
     for (int i = 0; i < kMaxVoices; ++i) {
         Control& c = m_control[i];
         if (c.inUse) {

@@ -35,7 +35,7 @@ public:
 
     // ---- control side ----
     // A new voice, stopped at frame 0 at full level; -1 when every slot is
-    // taken or the data is empty or too long.
+    // still taken or the data is empty or too long.
     int addVoice(std::shared_ptr<const SampleData> data);
     void play(int voice);
     void stop(int voice);

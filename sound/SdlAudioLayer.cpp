@@ -104,12 +104,7 @@ public:
         if (Status loaded = loadSoundFile(path, Mixer::kSampleRate, data); !loaded) {
             return loaded;
         }
-        Mixer& mixer = m_core->mixer();
-        int voice = mixer.addVoice(data);
-        if (voice < 0) {
-            mixer.reclaim();
-            voice = mixer.addVoice(data);
-        }
+        const int voice = m_core->mixer().addVoice(data);
         if (voice < 0) {
             return Status::failure(
                 QStringLiteral(

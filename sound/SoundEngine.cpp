@@ -96,30 +96,25 @@ void SoundEngine::LoadChannelBuffer(int channel) {
     *target = std::move(buffer);
 }
 
+// A channel without a buffer takes these calls as failures, which are ignored.
 void SoundEngine::PlayChannel(int channel) {
-    std::unique_ptr<audio::SoundBuffer>* target = slot(channel);
-    if (target == nullptr || !*target) {
-        return;
+    if (audio::SoundBuffer* target = loaded(channel)) {
+        (void)target->play(audio::DSBPLAY_LOOPING);
+        (void)target->setVolume(VolumeFromSlider(m_selection.sliderPosition()));
     }
-    (void)(*target)->play(audio::DSBPLAY_LOOPING);
-    (void)(*target)->setVolume(VolumeFromSlider(m_selection.sliderPosition()));
 }
 
 void SoundEngine::StopChannel(int channel) {
-    std::unique_ptr<audio::SoundBuffer>* target = slot(channel);
-    if (target == nullptr || !*target) {
-        return;
+    if (audio::SoundBuffer* target = loaded(channel)) {
+        (void)target->stop();
+        (void)target->setCurrentPosition(0);
     }
-    (void)(*target)->stop();
-    (void)(*target)->setCurrentPosition(0);
 }
 
 void SoundEngine::SetChannelVolume(int channel, std::int32_t volume) {
-    std::unique_ptr<audio::SoundBuffer>* target = slot(channel);
-    if (target == nullptr || !*target) {
-        return;
+    if (audio::SoundBuffer* target = loaded(channel)) {
+        (void)target->setVolume(volume);
     }
-    (void)(*target)->setVolume(volume);
 }
 
 std::int32_t SoundEngine::VolumeFromSlider(int position) {
@@ -133,6 +128,10 @@ std::int32_t SoundEngine::VolumeFromSlider(int position) {
 }
 
 const audio::SoundBuffer* SoundEngine::buffer(int channel) const {
+    return loaded(channel);
+}
+
+audio::SoundBuffer* SoundEngine::loaded(int channel) const {
     if (channel < 1 || channel > kChannelCount) {
         return nullptr;
     }

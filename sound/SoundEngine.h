@@ -61,6 +61,8 @@ public:
 
 private:
     std::unique_ptr<audio::SoundBuffer>* slot(int channel);
+    // The channel's buffer, or null when it has none (or no such channel).
+    audio::SoundBuffer* loaded(int channel) const;
 
     audio::AudioLayer& m_layer;
     const ToneSelection& m_selection;

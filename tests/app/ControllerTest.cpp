@@ -1,11 +1,9 @@
 // The window's event logic against a recording audio layer: the exact sound
 // calls of every event in every state, and the one settings write.
 
-#include "Form1.h"
-#include "FormStyle.h"
 #include "MainWindowController.h"
 #include "QtPrinters.h"
-#include "RecordingAudioLayer.h"
+#include "WindowTest.h"
 #include "iniEdit.h"
 
 #include <QAbstractButton>
@@ -14,7 +12,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QSlider>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <set>
 
@@ -24,18 +21,9 @@ namespace {
 const QColor kRed(255, 0, 0);
 const QColor kWhite(255, 255, 255);
 
-class ControllerTest : public ::testing::Test {
+class ControllerTest : public testing::WindowTest {
 protected:
-    static void SetUpTestSuite() { installFormAppearance(); }
-
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        audio.script.programDir = dir.path();
-        form = std::make_unique<Form1>(Form1::Services{dir.path(), &audio});
-        form->errors().setShowsMessageBoxes(false);
-        QObject::connect(&form->errors(), &ErrorPresenter::reported,
-                         [this](const QString& m) { messages << m; });
-    }
+    void SetUp() override { makeForm(); }
 
     // Ticks exactly the given channels while OFF, switches ON if asked, then
     // forgets the sound calls and the settings written so far.
@@ -70,11 +58,6 @@ protected:
     }
 
     QColor lamp() const { return form->Label1()->palette().color(QPalette::Window); }
-
-    QTemporaryDir dir;
-    testing::RecordingAudioLayer audio;
-    std::unique_ptr<Form1> form;
-    QStringList messages;
 };
 
 QStringList restart(const QString& from, const QString& to, int volume = -602) {

@@ -2,17 +2,14 @@
 // value, by the user or by code, reaches its handler once, at once and after
 // the change; no change, no event; exactly one member of each group selected.
 
-#include "Form1.h"
-#include "FormStyle.h"
 #include "MainWindowController.h"
 #include "QtPrinters.h"
-#include "RecordingAudioLayer.h"
+#include "WindowTest.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
 #include <QSlider>
-#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -61,14 +58,10 @@ private:
     QStringList& m_log;
 };
 
-class EventRulesTest : public ::testing::Test {
+class EventRulesTest : public testing::WindowTest {
 protected:
-    static void SetUpTestSuite() { installFormAppearance(); }
-
     void SetUp() override {
-        form = std::make_unique<Form1>(Form1::Services{dir.path(), &audio}, [this](Form1& f) {
-            return std::make_unique<RecordingController>(f, log);
-        });
+        makeForm([this](Form1& f) { return std::make_unique<RecordingController>(f, log); });
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     }
@@ -85,10 +78,7 @@ protected:
         return n;
     }
 
-    QTemporaryDir dir;
-    testing::RecordingAudioLayer audio;
     QStringList log;
-    std::unique_ptr<Form1> form;
 };
 
 TEST_F(EventRulesTest, CheckBoxRaisesOncePerChangeWithTheNewValue) {

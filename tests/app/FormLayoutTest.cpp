@@ -1,10 +1,8 @@
 // The window as it stands before start-up, checked against the layout table
 // (its own copy here, in twips, so that a slip in the program's table shows).
 
-#include "Form1.h"
-#include "FormStyle.h"
 #include "QtPrinters.h"
-#include "RecordingAudioLayer.h"
+#include "WindowTest.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -14,7 +12,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QSlider>
-#include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -124,15 +121,11 @@ QRgb colorOf(QWidget* w) {
     return text == B ? B : 0;
 }
 
-class FormLayoutTest : public ::testing::Test {
+class FormLayoutTest : public testing::WindowTest {
 protected:
-    static void SetUpTestSuite() { installFormAppearance(); }
+    void SetUp() override { makeForm(); }
 
     QWidget* control(const char* name) const { return form->findChild<QWidget*>(name); }
-
-    QTemporaryDir dir;
-    testing::RecordingAudioLayer audio;
-    std::unique_ptr<Form1> form = std::make_unique<Form1>(Form1::Services{dir.path(), &audio});
 };
 
 TEST_F(FormLayoutTest, EveryControlStandsAsTheTableSays) {
