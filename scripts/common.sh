@@ -6,13 +6,14 @@ VEMBA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 say() { printf '%s: %s\n' "$(basename "$0")" "$*"; }
 die() { say "$*" >&2; exit 1; }
 
-# Packages of the given groups of scripts/packages.txt.
+# Packages of the given groups of scripts/packages.txt (or of the list that
+# VEMBA_PACKAGE_LIST names, for the package check's own test).
 vemba_packages() {
     awk -v want=" $* " '
         /^[[:space:]]*(#|$)/ { next }
         /^\[.*\]$/ { group = substr($0, 2, length($0) - 2); next }
         index(want, " " group " ") { print $1 }
-    ' "$VEMBA_ROOT/scripts/packages.txt"
+    ' "${VEMBA_PACKAGE_LIST:-$VEMBA_ROOT/scripts/packages.txt}"
 }
 
 vemba_missing_packages() {
