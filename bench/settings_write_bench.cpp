@@ -17,11 +17,13 @@ QTemporaryDir* programDir(int extraLines) {
     QByteArray text = "[Position]\nTop=1500\nLeft=-120\n[Sound1]\nActive=1\nFreq=2\n"
                       "[Sound2]\nActive=0\nFreq=1\n[Sound3]\nActive=1\nFreq=4\n"
                       "[WaveForm]\nForm=0\n[Volume]\nV=7\n[Notes]\n";
-    for (int i = 0; i < extraLines; ++i)
+    for (int i = 0; i < extraLines; ++i) {
         text += "Note" + QByteArray::number(i) + "=some text someone typed by hand\n";
+    }
     QFile f(iniEdit::SettingsPath(dir->path()));
-    if (f.open(QIODevice::WriteOnly))
+    if (f.open(QIODevice::WriteOnly)) {
         f.write(text);
+    }
     return dir;
 }
 
@@ -31,8 +33,9 @@ void BM_WriteSetting(benchmark::State& state) {
     for (auto _ : state) {
         const auto result =
             iniEdit::WriteSetting(dir->path(), "Volume", "V", QString::number(value++ % 11));
-        if (!result.ok)
+        if (!result.ok) {
             state.SkipWithError(result.reason.toStdString().c_str());
+        }
     }
 }
 BENCHMARK(BM_WriteSetting)
@@ -44,8 +47,9 @@ BENCHMARK(BM_WriteSetting)
 
 void BM_ReadSetting(benchmark::State& state) {
     std::unique_ptr<QTemporaryDir> dir(programDir(int(state.range(0))));
-    for (auto _ : state)
+    for (auto _ : state) {
         benchmark::DoNotOptimize(iniEdit::ReadSetting(dir->path(), "Volume", "V"));
+    }
 }
 BENCHMARK(BM_ReadSetting)->Arg(0)->Arg(10000)->Unit(benchmark::kMicrosecond);
 

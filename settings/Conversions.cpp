@@ -29,12 +29,14 @@ Parsed parse(const QString& text) {
     qsizetype i = 0;
     auto takeDigits = [&] {
         const qsizetype from = i;
-        while (i < t.size() && isDigit(t[i]))
+        while (i < t.size() && isDigit(t[i])) {
             ascii += char(t[i++].unicode());
+        }
         return i - from;
     };
-    if (i < t.size() && (t[i] == u'-' || t[i] == u'+'))
+    if (i < t.size() && (t[i] == u'-' || t[i] == u'+')) {
         ascii += char(t[i++].unicode());
+    }
     qsizetype digits = takeDigits();
     if (i < t.size() && t[i] == u'.') {
         ++i;
@@ -45,18 +47,22 @@ Parsed parse(const QString& text) {
         ascii += '.';
         digits += takeDigits();
     }
-    if (digits == 0)
+    if (digits == 0) {
         return {Failure::TypeMismatch};
+    }
     if (i < t.size() && (t[i] == u'e' || t[i] == u'E')) {
         ascii += 'e';
         ++i;
-        if (i < t.size() && (t[i] == u'-' || t[i] == u'+'))
+        if (i < t.size() && (t[i] == u'-' || t[i] == u'+')) {
             ascii += char(t[i++].unicode());
-        if (takeDigits() == 0)
+        }
+        if (takeDigits() == 0) {
             return {Failure::TypeMismatch};
+        }
     }
-    if (i != t.size())
+    if (i != t.size()) {
         return {Failure::TypeMismatch};
+    }
 
     // from_chars ignores the C library's locale, which Qt sets from the
     // environment; a leading "+" is ours to skip.
@@ -67,34 +73,41 @@ Parsed parse(const QString& text) {
         // Too small to hold is zero; too large is an overflow. A number is
         // tiny when its exponent is negative or its whole part is zero.
         qsizetype wholeEnd = 0;
-        while (wholeEnd < ascii.size() && ascii[wholeEnd] != '.' && ascii[wholeEnd] != 'e')
+        while (wholeEnd < ascii.size() && ascii[wholeEnd] != '.' && ascii[wholeEnd] != 'e') {
             ++wholeEnd;
+        }
         bool zeroWhole = true;
-        for (qsizetype k = 0; k < wholeEnd; ++k)
+        for (qsizetype k = 0; k < wholeEnd; ++k) {
             zeroWhole = zeroWhole && (ascii[k] == '0' || ascii[k] == '-' || ascii[k] == '+');
+        }
         const bool tiny = ascii.contains("e-") || zeroWhole;
         return tiny ? Parsed{} : Parsed{Failure::Overflow};
     }
-    if (ec != std::errc() || end != ascii.constData() + ascii.size())
+    if (ec != std::errc() || end != ascii.constData() + ascii.size()) {
         return {Failure::TypeMismatch};
+    }
     return parsed;
 }
 
 double roundHalfEven(double x) {
     double r = std::floor(x);
     const double diff = x - r;
-    if (diff > 0.5 || (diff == 0.5 && std::fmod(r, 2.0) != 0.0))
+    if (diff > 0.5 || (diff == 0.5 && std::fmod(r, 2.0) != 0.0)) {
         r += 1.0;
+    }
     return r;
 }
 
 template <typename Int> Converted<Int> toInteger(const QString& text) {
     const Parsed parsed = parse(text);
-    if (parsed.failure != Failure::None)
+    if (parsed.failure != Failure::None) {
         return {Int{}, parsed.failure};
+    }
     const double r = roundHalfEven(parsed.value);
-    if (r < double(std::numeric_limits<Int>::min()) || r > double(std::numeric_limits<Int>::max()))
+    if (r < double(std::numeric_limits<Int>::min()) ||
+        r > double(std::numeric_limits<Int>::max())) {
         return {Int{}, Failure::Overflow};
+    }
     return {static_cast<Int>(r)};
 }
 
@@ -110,18 +123,21 @@ Converted<std::int32_t> ToInt32(const QString& text) {
 
 Converted<double> ToDouble(const QString& text) {
     const Parsed parsed = parse(text);
-    if (parsed.failure != Failure::None)
+    if (parsed.failure != Failure::None) {
         return {0.0, parsed.failure};
+    }
     return {parsed.value};
 }
 
 Converted<float> ToSingle(const QString& text) {
     const Parsed parsed = parse(text);
-    if (parsed.failure != Failure::None)
+    if (parsed.failure != Failure::None) {
         return {0.0f, parsed.failure};
+    }
     // Beyond FLT_MAX plus half a step the value would round to infinity.
-    if (std::fabs(parsed.value) >= 0x1.ffffffp+127)
+    if (std::fabs(parsed.value) >= 0x1.ffffffp+127) {
         return {0.0f, Failure::Overflow};
+    }
     return {static_cast<float>(parsed.value)};
 }
 
@@ -130,13 +146,15 @@ QString FromInteger(std::int64_t value) {
 }
 
 QString FromSingle(float value) {
-    if (value == 0.0f)
+    if (value == 0.0f) {
         return QStringLiteral("0"); // no "-0"
+    }
     // QString::number always uses ASCII digits and "."; only the decimal
     // separator follows the locale, so the text reads back everywhere.
     QString text = QString::number(double(value), 'g', 7);
-    if (std::isfinite(value))
+    if (std::isfinite(value)) {
         text.replace(u'.', QLocale().decimalPoint());
+    }
     return text;
 }
 

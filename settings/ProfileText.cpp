@@ -27,11 +27,13 @@ char asciiLower(char c) {
 }
 
 bool sameName(const QByteArray& text, qsizetype begin, qsizetype end, const QByteArray& name) {
-    if (end - begin != name.size())
+    if (end - begin != name.size()) {
         return false;
+    }
     for (qsizetype i = 0; i < name.size(); ++i) {
-        if (asciiLower(text[begin + i]) != asciiLower(name[i]))
+        if (asciiLower(text[begin + i]) != asciiLower(name[i])) {
             return false;
+        }
     }
     return true;
 }
@@ -39,28 +41,34 @@ bool sameName(const QByteArray& text, qsizetype begin, qsizetype end, const QByt
 // The first c in [begin, end), or end; never looks past the line.
 qsizetype findIn(const QByteArray& text, char c, qsizetype begin, qsizetype end) {
     for (qsizetype i = begin; i < end; ++i) {
-        if (text[i] == c)
+        if (text[i] == c) {
             return i;
+        }
     }
     return end;
 }
 
 void trimRange(const QByteArray& text, qsizetype& begin, qsizetype& end) {
-    while (begin < end && isBlank(text[begin]))
+    while (begin < end && isBlank(text[begin])) {
         ++begin;
-    while (end > begin && isBlank(text[end - 1]))
+    }
+    while (end > begin && isBlank(text[end - 1])) {
         --end;
+    }
 }
 
 Line classify(const QByteArray& text, qsizetype begin, qsizetype contentEnd, qsizetype end) {
     Line line{begin, contentEnd, end};
     qsizetype p = begin;
-    if (begin == 0 && text.startsWith(kBom))
+    if (begin == 0 && text.startsWith(kBom)) {
         p += 3;
-    while (p < contentEnd && isBlank(text[p]))
+    }
+    while (p < contentEnd && isBlank(text[p])) {
         ++p;
-    if (p == contentEnd || text[p] == ';')
+    }
+    if (p == contentEnd || text[p] == ';') {
         return line;
+    }
     if (text[p] == '[') {
         const qsizetype close = findIn(text, ']', p + 1, contentEnd);
         line.kind = Kind::Section;
@@ -70,8 +78,9 @@ Line classify(const QByteArray& text, qsizetype begin, qsizetype contentEnd, qsi
         return line;
     }
     const qsizetype eq = findIn(text, '=', p, contentEnd);
-    if (eq == contentEnd)
+    if (eq == contentEnd) {
         return line;
+    }
     line.kind = Kind::Entry;
     line.nameBegin = p;
     line.nameEnd = eq;
@@ -89,8 +98,9 @@ std::vector<Line> split(const QByteArray& text) {
         qsizetype nl = text.indexOf('\n', begin);
         qsizetype contentEnd = nl < 0 ? text.size() : nl;
         const qsizetype end = nl < 0 ? text.size() : nl + 1;
-        if (nl >= 0 && contentEnd > begin && text[contentEnd - 1] == '\r')
+        if (nl >= 0 && contentEnd > begin && text[contentEnd - 1] == '\r') {
             --contentEnd;
+        }
         lines.push_back(classify(text, begin, contentEnd, end));
         begin = end;
     }
@@ -117,10 +127,12 @@ Position locate(const QByteArray& text, const std::vector<Line>& lines, const QB
             }
             continue;
         }
-        if (l.kind == Kind::Section)
+        if (l.kind == Kind::Section) {
             break;
-        if (l.kind != Kind::Entry)
+        }
+        if (l.kind != Kind::Entry) {
             continue;
+        }
         pos.lastEntryOrHeader = i;
         if (sameName(text, l.nameBegin, l.nameEnd, key)) {
             pos.entry = i;
@@ -137,11 +149,13 @@ QByteArray lineEnding(const QByteArray& text) {
 
 // A value that would lose blanks or quotes on the way back is written quoted.
 QByteArray encodedValue(const QByteArray& value) {
-    if (value.isEmpty())
+    if (value.isEmpty()) {
         return value;
+    }
     const bool quoted = value.size() >= 2 && value.front() == '"' && value.back() == '"';
-    if (quoted || isBlank(value.front()) || isBlank(value.back()))
+    if (quoted || isBlank(value.front()) || isBlank(value.back())) {
         return '"' + value + '"';
+    }
     return value;
 }
 
@@ -161,8 +175,9 @@ std::optional<QByteArray> lookup(const QByteArray& text, const QByteArray& secti
                                  const QByteArray& key) {
     const std::vector<Line> lines = split(text);
     const Position pos = locate(text, lines, trimmedBlanks(section), trimmedBlanks(key));
-    if (!pos.entry)
+    if (!pos.entry) {
         return std::nullopt;
+    }
     const Line& l = lines[*pos.entry];
     qsizetype begin = l.valueBegin, end = l.valueEnd;
     if (end - begin >= 2 && text[begin] == '"' && text[end - 1] == '"') {
@@ -192,28 +207,35 @@ QByteArray withEntry(const QByteArray& text, const QByteArray& section, const QB
         const QByteArray gap = after.contentEnd == after.end ? eol : QByteArray();
         return out.insert(after.end, gap + entryLine);
     }
-    if (!out.isEmpty() && !out.endsWith('\n'))
+    if (!out.isEmpty() && !out.endsWith('\n')) {
         out += eol;
+    }
     return out + '[' + sectionName + ']' + eol + entryLine;
 }
 
 NameProblem checkEntry(const QByteArray& section, const QByteArray& key, const QByteArray& value) {
     for (const QByteArray* bytes : {&section, &key, &value}) {
-        if (bytes->contains('\n') || bytes->contains('\r') || bytes->contains('\0'))
+        if (bytes->contains('\n') || bytes->contains('\r') || bytes->contains('\0')) {
             return NameProblem::LineBreak;
+        }
     }
     const QByteArray s = trimmedBlanks(section);
     const QByteArray k = trimmedBlanks(key);
-    if (s.isEmpty())
+    if (s.isEmpty()) {
         return NameProblem::EmptySection;
-    if (k.isEmpty())
+    }
+    if (k.isEmpty()) {
         return NameProblem::EmptyKey;
-    if (s.contains(']'))
+    }
+    if (s.contains(']')) {
         return NameProblem::BracketInSection;
-    if (k.contains('='))
+    }
+    if (k.contains('=')) {
         return NameProblem::EqualsInKey;
-    if (k.startsWith('[') || k.startsWith(';'))
+    }
+    if (k.startsWith('[') || k.startsWith(';')) {
         return NameProblem::KeyLooksLikeHeader;
+    }
     return NameProblem::None;
 }
 

@@ -70,21 +70,25 @@ WriteResult unreadable(const QString& path, const QString& detail) {
 }
 
 WriteResult cannotCreate(const QString& path, const QString& dir, const QString& detail) {
-    if (QFile::exists(path) && !mayWrite(path))
+    if (QFile::exists(path) && !mayWrite(path)) {
         return told(path, QStringLiteral("ファイルが読み取り専用です。"));
-    if (!mayCreateIn(dir))
+    }
+    if (!mayCreateIn(dir)) {
         return told(
             path,
             QStringLiteral("フォルダー「%1」に書き込む権限がないか、読み取り専用です。").arg(dir));
-    if (diskFull(dir, 0))
+    }
+    if (diskFull(dir, 0)) {
         return told(path, QStringLiteral("ディスクの空き容量が足りません。"));
+    }
     return told(path, QStringLiteral("ファイルを作成できません（%1）。").arg(detail));
 }
 
 WriteResult cannotFinish(const QString& path, const QString& dir, qint64 bytes,
                          const QString& detail) {
-    if (diskFull(dir, bytes))
+    if (diskFull(dir, bytes)) {
         return told(path, QStringLiteral("ディスクの空き容量が足りません。"));
+    }
     return told(path, QStringLiteral("ファイルを書き込めません（%1）。").arg(detail));
 }
 

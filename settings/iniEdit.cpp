@@ -19,11 +19,13 @@ constexpr qsizetype kMaxValueBytes = 1023;
 // Cuts at most kMaxValueBytes without splitting a UTF-8 sequence, so the
 // last character is whole rather than a replacement mark.
 QByteArray clippedValue(QByteArray value) {
-    if (value.size() <= kMaxValueBytes)
+    if (value.size() <= kMaxValueBytes) {
         return value;
+    }
     qsizetype cut = kMaxValueBytes;
-    while (cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80)
+    while (cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80) {
         --cut;
+    }
     value.truncate(cut);
     return value;
 }
@@ -40,29 +42,35 @@ struct FileText {
 FileText currentText(const QString& path, const QString& programDir) {
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink()) {
-        if (!QFileInfo(programDir).isDir())
+        if (!QFileInfo(programDir).isDir()) {
             return {false, {}, failure::missingDirectory(path, programDir)};
+        }
         return {};
     }
-    if (info.isDir())
+    if (info.isDir()) {
         return {false, {}, failure::directoryInPlace(path)};
-    if (!info.isFile())
+    }
+    if (!info.isFile()) {
         return {false, {}, failure::notAFile(path)};
+    }
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
         return {false, {}, failure::unreadable(path, file.errorString())};
+    }
     FileText result;
     result.text = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    if (file.error() != QFileDevice::NoError) {
         return {false, {}, failure::unreadable(path, file.errorString())};
+    }
     return result;
 }
 
 // The rename is only durable once the directory entry is on disk too.
 void syncDirectory(const QString& dir) {
     const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
         return;
+    }
     ::fsync(fd);
     ::close(fd);
 }
@@ -75,14 +83,17 @@ QString SettingsPath(const QString& programDir) {
 
 QString ReadSetting(const QString& programDir, const QString& section, const QString& key) {
     const QString path = SettingsPath(programDir);
-    if (!QFileInfo(path).isFile())
+    if (!QFileInfo(path).isFile()) {
         return {};
+    }
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
         return {};
+    }
     const auto value = profile::lookup(file.readAll(), section.toLocal8Bit(), key.toLocal8Bit());
-    if (!value)
+    if (!value) {
         return {};
+    }
     return QString::fromLocal8Bit(clippedValue(*value));
 }
 
@@ -93,12 +104,14 @@ WriteResult WriteSetting(const QString& programDir, const QString& section, cons
     const QByteArray keyBytes = key.toLocal8Bit();
     const QByteArray valueBytes = value.toLocal8Bit();
     const auto problem = profile::checkEntry(sectionBytes, keyBytes, valueBytes);
-    if (problem != profile::NameProblem::None)
+    if (problem != profile::NameProblem::None) {
         return failure::badEntry(path, problem);
+    }
 
     const FileText current = currentText(path, programDir);
-    if (!current.ok)
+    if (!current.ok) {
         return current.failure;
+    }
     const QByteArray text = profile::withEntry(current.text, sectionBytes, keyBytes, valueBytes);
 
     // QSaveFile writes a temporary file beside the old one, syncs it and
@@ -107,10 +120,12 @@ WriteResult WriteSetting(const QString& programDir, const QString& section, cons
     // because Qt 6.4 commits a buffered file even when the final flush runs
     // out of disk space, which would replace the settings with an empty file.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         return failure::cannotCreate(path, programDir, file.errorString());
-    if (file.write(text) != text.size() || !file.commit())
+    }
+    if (file.write(text) != text.size() || !file.commit()) {
         return failure::cannotFinish(path, programDir, text.size(), file.errorString());
+    }
     syncDirectory(programDir);
     return {};
 }

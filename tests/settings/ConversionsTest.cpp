@@ -62,8 +62,9 @@ TEST_P(UnderLocale, NumbersToText) {
         {1500.0f, "1500"},       {-0.0f, "0"},
         {-0.25f, "-0.25"},       {0.1f, "0.1"},
         {1234567.0f, "1234567"}, {12345678.0f, "1.234568e+07"}};
-    for (const auto& [value, text] : singles)
+    for (const auto& [value, text] : singles) {
         EXPECT_EQ(FromSingle(value), QString(text).replace(u'.', QLocale().decimalPoint())) << text;
+    }
 }
 
 // The window position goes out at close and comes back at the next start.

@@ -36,13 +36,15 @@ int stepOf(const QString& dir) {
         const QString value = iniEdit::ReadSetting(dir, kEntries[i][0], kEntries[i][1]);
         bool ok = false;
         rounds[i] = value.section(u':', 0, 0).toInt(&ok);
-        if (!ok || value != roundValue(rounds[i]))
+        if (!ok || value != roundValue(rounds[i])) {
             return -1;
+        }
     }
     const int j = int(std::count(rounds, rounds + kCount, rounds[0]));
     for (int i = 0; i < kCount; ++i) {
-        if (rounds[i] != rounds[0] - (i >= j))
+        if (rounds[i] != rounds[0] - (i >= j)) {
             return -1;
+        }
     }
     return rounds[0] * kCount + j;
 }
@@ -51,8 +53,9 @@ int stepOf(const QString& dir) {
 [[noreturn]] void writeSteps(const QString& dir, int n, int count) {
     for (; count != 0; --count, ++n) {
         const auto& e = kEntries[n % kCount];
-        if (!iniEdit::WriteSetting(dir, e[0], e[1], roundValue(n / kCount)).ok)
+        if (!iniEdit::WriteSetting(dir, e[0], e[1], roundValue(n / kCount)).ok) {
             _exit(4);
+        }
     }
     _exit(0);
 }
@@ -60,8 +63,9 @@ int stepOf(const QString& dir) {
 class KillDuringWrite : public testing::Test {
 protected:
     void SetUp() override {
-        for (const auto& e : kEntries)
+        for (const auto& e : kEntries) {
             ASSERT_TRUE(iniEdit::WriteSetting(dir.path(), e[0], e[1], roundValue(0)).ok);
+        }
     }
 
     // After a kill every entry must hold its old or its new value. Returns
@@ -90,8 +94,9 @@ TEST_F(KillDuringWrite, RandomMomentsLeaveOldOrNewValues) {
     for (; i < kills && !HasFailure(); ++i) {
         const pid_t pid = fork();
         ASSERT_GE(pid, 0);
-        if (pid == 0)
+        if (pid == 0) {
             writeSteps(dir.path(), step, -1);
+        }
         ::usleep(useconds_t(delayUs(rng)));
         ::kill(pid, SIGKILL);
         int status = 0;
@@ -108,26 +113,30 @@ TEST_F(KillDuringWrite, RandomMomentsLeaveOldOrNewValues) {
 // (0: never). Returns the write's system calls; none where tracing fails.
 std::vector<unsigned long long> traceWrite(const QString& dir, int step, std::size_t killAt) {
     // Forked children draw the same temporary names: clear what a kill left.
-    for (const QString& name : QDir(dir).entryList({"setting.ini.*"}, QDir::Files | QDir::Hidden))
+    for (const QString& name : QDir(dir).entryList({"setting.ini.*"}, QDir::Files | QDir::Hidden)) {
         QFile::remove(dir + "/" + name);
+    }
     const pid_t pid = fork();
     if (pid == 0) {
-        if (::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0)
+        if (::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) {
             _exit(127);
+        }
         ::raise(SIGSTOP); // the tracer starts counting here
         writeSteps(dir, step, 1);
     }
     std::vector<unsigned long long> calls;
     int status = 0;
-    if (::waitpid(pid, &status, 0) != pid || !WIFSTOPPED(status))
+    if (::waitpid(pid, &status, 0) != pid || !WIFSTOPPED(status)) {
         return calls;
+    }
     ::ptrace(PTRACE_SETOPTIONS, pid, nullptr, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL);
     while (::ptrace(PTRACE_SYSCALL, pid, nullptr, nullptr) == 0 &&
            ::waitpid(pid, &status, 0) == pid && WIFSTOPPED(status)) {
         __ptrace_syscall_info info{};
         ::ptrace(PTRACE_GET_SYSCALL_INFO, pid, reinterpret_cast<void*>(sizeof info), &info);
-        if (info.op != PTRACE_SYSCALL_INFO_ENTRY)
+        if (info.op != PTRACE_SYSCALL_INFO_ENTRY) {
             continue;
+        }
         calls.push_back(info.entry.nr);
         if (calls.size() == killAt) {
             ::kill(pid, SIGKILL);
@@ -145,8 +154,9 @@ bool isRename(unsigned long long nr) {
 // The file must switch from the old to the new value exactly at the rename.
 TEST_F(KillDuringWrite, EverySystemCallOfAWrite) {
     const auto calls = traceWrite(dir.path(), step, 0);
-    if (calls.empty())
+    if (calls.empty()) {
         GTEST_SKIP() << "cannot trace a child process here";
+    }
     ASSERT_EQ(expectIntact(), 1);
     const auto rename = std::find_if(calls.begin(), calls.end(), isRename);
     ASSERT_NE(rename, calls.end()) << "the new file must replace the old one by a rename";

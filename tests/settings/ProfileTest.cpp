@@ -33,8 +33,9 @@ TEST(Profile, ReadsTheFirstMatchingEntry) {
         {"[Volume]\nV=\"x\n", "\"x"}, {"[Volume]\nV=\"\"\n", ""}, {"[Volume]\nV=\n", ""},
         // clang-format on
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(lookup(c.file, "Volume", "V"), c.expected) << c.file.toStdString();
+    }
 }
 
 TEST(Profile, WritePutsTheEntryWhereItBelongs) {
@@ -49,8 +50,9 @@ TEST(Profile, WritePutsTheEntryWhereItBelongs) {
         {"[A]\r\nX=1", "[A]\r\nX=1\r\n[S]\r\nK=9\r\n"}, // the file's line ending
         // clang-format on
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(withEntry(c.before, "S", "K", "9").toStdString(), c.after.toStdString());
+    }
 }
 
 class IniFile : public testing::Test {

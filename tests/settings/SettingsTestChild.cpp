@@ -7,13 +7,15 @@
 #include <cstdlib>
 
 int main(int argc, char** argv) {
-    if (argc != 3)
+    if (argc != 3) {
         return 2; // usage: DIR WRITES
+    }
     vemba::SettingsStore settings(argv[1], [](const QString& message) {
         std::printf("MESSAGE %s\n", message.toUtf8().constData());
     });
-    for (int i = 1; i <= std::atoi(argv[2]); ++i)
+    for (int i = 1; i <= std::atoi(argv[2]); ++i) {
         settings.WriteSetting("Volume", "V", QString::number(i));
+    }
     std::printf("DONE\n");
     return 0;
 }

@@ -27,8 +27,9 @@ TEST(WriteFailure, TheFirstFailureOfARunIsToldOnly) {
     EXPECT_TRUE(told.isEmpty()) << "a good write tells nothing";
 
     ASSERT_TRUE(QFile::remove(path) && QDir(dir.path()).mkdir("setting.ini"));
-    for (const char* value : {"2", "3", "4"})
+    for (const char* value : {"2", "3", "4"}) {
         store.WriteSetting("Volume", "V", value);
+    }
     ASSERT_EQ(told.size(), 1);
     EXPECT_TRUE(told[0].contains(path) && told[0].contains("フォルダー")) << told[0].toStdString();
     EXPECT_EQ(store.ReadSetting("Volume", "V"), "") << "the value is lost, not kept somewhere";
@@ -39,8 +40,9 @@ TEST(WriteFailure, TheFirstFailureOfARunIsToldOnly) {
 // Root may write anything, so the permission cases run the writer as nobody.
 TEST(WriteFailure, AsNobodyARunTellsTheCauseOnceAndGoesOn) {
     const QStringList asNobody = {"--reuid=nobody", "--regid=nogroup", "--clear-groups"};
-    if (QProcess::execute("setpriv", asNobody + QStringList{"true"}) != 0)
+    if (QProcess::execute("setpriv", asNobody + QStringList{"true"}) != 0) {
         GTEST_SKIP() << "setpriv cannot drop to nobody here";
+    }
     const struct {
         mode_t dirMode, fileMode;
         const char* reason;
@@ -72,8 +74,9 @@ TEST(WriteFailure, AsNobodyARunTellsTheCauseOnceAndGoesOn) {
 TEST(WriteFailure, AFullDiskIsNamedAndTheOldFileStays) {
     QTemporaryDir dir;
     const QByteArray mountPoint = QFile::encodeName(dir.path());
-    if (::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=64k,mode=0755") != 0)
+    if (::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=64k,mode=0755") != 0) {
         GTEST_SKIP() << "cannot mount a small file system here";
+    }
     const QString path = iniEdit::SettingsPath(dir.path());
     EXPECT_TRUE(iniEdit::WriteSetting(dir.path(), "Volume", "V", "1").ok);
     QFile filler(dir.path() + "/filler");
