@@ -1,66 +1,22 @@
 #include "Form1.h"
 
 #include "Colors.h"
+#include "FormBuilder.h"
 #include "FormLayout.h"
-#include "FormStyle.h"
-#include "MainWindowController.h"
 #include "Twips.h"
 
 #include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QSlider>
-#include <algorithm>
-#include <map>
-#include <string>
-#include <vector>
 
 namespace vemba {
 
-namespace {
-
-QString text(const char* utf8) {
-    return utf8 != nullptr ? QString::fromUtf8(utf8) : QString();
-}
-
-QString controlName(const char* name, int index) {
-    return index >= 0 ? QStringLiteral("%1_%2").arg(text(name)).arg(index) : text(name);
-}
-
-// "Option1".."Option4" give 1..4, "Check1".."Check3" give 1..3.
-int trailingNumber(const char* name) {
-    const std::string s(name);
-    return s.back() - '0';
-}
-
-void setCaptionColor(QWidget* widget, std::uint32_t bgr) {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, colorFromBgr(bgr));
-    widget->setPalette(palette);
-}
-
-void setBackColor(QWidget* widget, std::uint32_t bgr) {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, colorFromBgr(bgr));
-    widget->setPalette(palette);
-}
-
-} // namespace
-
-Form1::Form1(Services services, const ControllerFactory& makeController)
-    : m_programDir(std::move(services.programDir)) {
-    m_errors.setWindow(this);
-    m_settings = std::make_unique<SettingsStore>(
-        m_programDir, [this](const QString& message) { m_errors.report(message); });
-    m_engine = std::make_unique<SoundEngine>(*services.audio, *this, m_programDir);
-    m_controller =
-        makeController ? makeController(*this) : std::make_unique<MainWindowController>(*this);
-
+Form1::Form1() {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("ヴェンバPC"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/vemba.xpm")));
@@ -75,7 +31,6 @@ Form1::Form1(Services services, const ControllerFactory& makeController)
     // Fixed before the window is first mapped, so that the window manager
     // never offers to resize or maximize it.
     layout()->activate();
-    connectEvents();
     optMediaMode(1)->setFocus();
 }
 
@@ -97,184 +52,38 @@ void Form1::buildControls() {
     client->setFixedSize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));
     setCentralWidget(client);
 
-    for (QButtonGroup*& group : m_optionGroups) {
-        group = new QButtonGroup(this);
+    const std::map<QString, QButtonGroup*> groups =
+        FormBuilder::build(client, formControls(), formToolTips());
+    for (int n = 1; n <= 3; ++n) {
+        m_checks.at(n - 1) = client->findChild<QCheckBox*>(QStringLiteral("Check%1").arg(n));
     }
-    m_mediaMode = new QButtonGroup(this);
-
-    std::map<std::string, QWidget*> containers;
-    std::vector<std::pair<int, QWidget*>> byTab;
-    for (const ControlRow& row : formControls()) {
-        QWidget* parent = row.container != nullptr ? containers.at(row.container) : client;
-        QWidget* widget = nullptr;
-        switch (row.kind) {
-        case ControlKind::Frame: {
-            auto* frame = new QGroupBox(text(row.caption), parent);
-            if (row.color) {
-                frame->setProperty("captionColor", colorFromBgr(*row.color));
-            }
-            widget = frame;
-            break;
-        }
-        case ControlKind::UntitledFrame:
-            widget = new UntitledFrame(parent);
-            break;
-        case ControlKind::CheckBox: {
-            auto* box = new QCheckBox(text(row.caption), parent);
-            box->setChecked(row.value == 1);
-            // Opaque, so that it covers the frame's top edge like a caption.
-            box->setAutoFillBackground(true);
-            if (row.color) {
-                setCaptionColor(box, *row.color);
-            }
-            m_checks[static_cast<std::size_t>(trailingNumber(row.name) - 1)] = box;
-            widget = box;
-            break;
-        }
-        case ControlKind::OptionButton: {
-            auto* button = new QRadioButton(text(row.caption), parent);
-            button->setChecked(row.value == 1);
-            m_optionGroups[static_cast<std::size_t>(trailingNumber(row.name) - 1)]->addButton(
-                button, row.index);
-            widget = button;
-            break;
-        }
-        case ControlKind::PushOption: {
-            auto* button = new QPushButton(text(row.caption), parent);
-            button->setCheckable(true);
-            button->setChecked(row.value == 1);
-            m_mediaMode->addButton(button, row.index);
-            widget = button;
-            break;
-        }
-        case ControlKind::PictureBox: {
-            auto* picture = new PictureBox(parent);
-            m_pictures[static_cast<std::size_t>(row.index)] = picture;
-            widget = picture;
-            break;
-        }
-        case ControlKind::Label: {
-            auto* label = new QLabel(text(row.caption), parent);
-            if (row.color) {
-                // The lamp: a small square with a thin border.
-                label->setAutoFillBackground(true);
-                label->setFrameShape(QFrame::Box);
-                label->setLineWidth(1);
-                setBackColor(label, *row.color);
-                m_label1 = label;
-            }
-            widget = label;
-            break;
-        }
-        case ControlKind::Slider: {
-            auto* slider = new QSlider(Qt::Horizontal, parent);
-            slider->setRange(0, 10);
-            slider->setSingleStep(1);
-            slider->setPageStep(2);
-            slider->setTickPosition(QSlider::TicksBelow);
-            slider->setTickInterval(1);
-            slider->setValue(row.value);
-            m_slider1 = slider;
-            widget = slider;
-            break;
-        }
-        }
-
-        widget->setObjectName(controlName(row.name, row.index));
-        if (row.index >= 0) {
-            widget->setProperty("Index", row.index);
-        }
-        widget->setProperty("TabIndex", row.tab);
-        widget->setGeometry(twipsRect(row.left, row.top, row.width, row.height));
-        if (row.kind == ControlKind::Frame || row.kind == ControlKind::UntitledFrame) {
-            containers[row.name] = widget;
-        }
-        byTab.emplace_back(row.tab, widget);
+    for (int n = 1; n <= 4; ++n) {
+        m_optionGroups.at(n - 1) = groups.at(QStringLiteral("Option%1").arg(n));
     }
-
-    std::sort(byTab.begin(), byTab.end(),
-              [](const auto& a, const auto& b) { return a.first < b.first; });
-    QWidget* previous = nullptr;
-    for (const auto& [tab, widget] : byTab) {
-        if (widget->focusPolicy() == Qt::NoFocus) {
-            continue;
-        }
-        if (previous != nullptr) {
-            QWidget::setTabOrder(previous, widget);
-        }
-        previous = widget;
+    m_mediaMode = groups.at(QStringLiteral("optMediaMode"));
+    for (int n = 0; n <= 1; ++n) {
+        m_pictures.at(n) = client->findChild<PictureBox*>(FormBuilder::controlName("Picture1", n));
     }
-
-    for (const ToolTipRow& tip : formToolTips()) {
-        if (auto* widget = client->findChild<QWidget*>(controlName(tip.name, tip.index))) {
-            widget->setToolTip(text(tip.text));
-        }
-    }
+    m_label1 = client->findChild<QLabel*>(QStringLiteral("Label1"));
+    m_slider1 = client->findChild<QSlider*>(QStringLiteral("Slider1"));
 }
 
-void Form1::connectEvents() {
-    MainWindowController* c = m_controller.get();
-    const std::array<void (MainWindowController::*)(), 3> checkHandlers{
-        &MainWindowController::Check1_Click, &MainWindowController::Check2_Click,
-        &MainWindowController::Check3_Click};
-    for (std::size_t i = 0; i < m_checks.size(); ++i) {
-        connect(m_checks[i], &QCheckBox::toggled, this,
-                [this, c, handler = checkHandlers[i]] { runHandler([&] { (c->*handler)(); }); });
-    }
-
-    const std::array<void (MainWindowController::*)(std::int16_t), 4> optionHandlers{
-        &MainWindowController::Option1_Click, &MainWindowController::Option2_Click,
-        &MainWindowController::Option3_Click, &MainWindowController::Option4_Click};
-    for (std::size_t i = 0; i < m_optionGroups.size(); ++i) {
-        connect(m_optionGroups[i], &QButtonGroup::idToggled, this,
-                [this, c, handler = optionHandlers[i]](int id, bool checked) {
-                    if (checked) {
-                        runHandler([&] { (c->*handler)(static_cast<std::int16_t>(id)); });
-                    }
-                });
-    }
-    connect(m_mediaMode, &QButtonGroup::idToggled, this, [this, c](int id, bool checked) {
-        if (checked) {
-            runHandler([&] { c->optMediaMode_Click(static_cast<std::int16_t>(id)); });
-        }
-    });
-
-    connect(m_slider1, &QSlider::valueChanged, this,
-            [this, c] { runHandler([&] { c->Slider1_Change(); }); });
-    connect(m_help1, &QAction::triggered, this,
-            [this, c] { runHandler([&] { c->MHelp1_Click(); }); });
-    connect(m_version, &QAction::triggered, this,
-            [this, c] { runHandler([&] { c->MVersion_Click(); }); });
+void Form1::closeEvent(QCloseEvent* event) {
+    emit queryUnload();
+    event->accept();
 }
-
-void Form1::runHandler(const std::function<void()>& handler) {
-    try {
-        handler();
-    } catch (const SoundError& error) {
-        m_errors.report(error.message());
-        if (error.kind() == SoundError::Kind::Device) {
-            // No device: the switch goes back to OFF, so the lamp does not
-            // stay red over silence.
-            optMediaMode(1)->setChecked(true);
-        }
-    } catch (const std::exception& error) {
-        m_errors.report(QString::fromLocal8Bit(error.what()));
-    } catch (...) {
-        m_errors.report(QStringLiteral("予期しないエラーが発生しました。"));
-    }
-}
-
-void Form1::Form_Load() {}
 
 QCheckBox* Form1::Check(int channel) const {
-    return channel >= 1 && channel <= 3 ? m_checks[static_cast<std::size_t>(channel - 1)] : nullptr;
+    return channel >= 1 && channel <= 3 ? m_checks.at(channel - 1) : nullptr;
+}
+
+QButtonGroup* Form1::optionGroup(int array) const {
+    return array >= 1 && array <= 4 ? m_optionGroups.at(array - 1) : nullptr;
 }
 
 QAbstractButton* Form1::Option(int array, int member) const {
-    if (array < 1 || array > 4) {
-        return nullptr;
-    }
-    return m_optionGroups[static_cast<std::size_t>(array - 1)]->button(member);
+    QButtonGroup* group = optionGroup(array);
+    return group != nullptr ? group->button(member) : nullptr;
 }
 
 QAbstractButton* Form1::optMediaMode(int member) const {
@@ -282,7 +91,7 @@ QAbstractButton* Form1::optMediaMode(int member) const {
 }
 
 PictureBox* Form1::Picture1(int member) const {
-    return member == 0 || member == 1 ? m_pictures[static_cast<std::size_t>(member)] : nullptr;
+    return member == 0 || member == 1 ? m_pictures.at(member) : nullptr;
 }
 
 int Form1::checkValue(int channel) const {
@@ -291,28 +100,11 @@ int Form1::checkValue(int channel) const {
 }
 
 void Form1::setLabel1BackColor(std::uint32_t bgr) {
-    setBackColor(m_label1, bgr);
+    QPalette palette = m_label1->palette();
+    palette.setColor(QPalette::Window, colorFromBgr(bgr));
+    m_label1->setPalette(palette);
     // Shown at once: the ON branch paints the lamp before it opens the device.
     m_label1->repaint();
-}
-
-bool Form1::isVariantSelected(int channel, int member) const {
-    const QAbstractButton* button =
-        channel >= 1 && channel <= 3 ? Option(channel, member) : nullptr;
-    return button != nullptr && button->isChecked();
-}
-
-bool Form1::isWaveShapeSelected(int member) const {
-    const QAbstractButton* button = Option(4, member);
-    return button != nullptr && button->isChecked();
-}
-
-int Form1::sliderPosition() const {
-    return m_slider1->value();
-}
-
-audio::WindowHandle Form1::windowHandle() const {
-    return static_cast<audio::WindowHandle>(winId());
 }
 
 } // namespace vemba

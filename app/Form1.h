@@ -1,15 +1,11 @@
 #pragma once
 
-#include "ErrorPresenter.h"
 #include "FormWidgets.h"
-#include "SettingsStore.h"
-#include "SoundEngine.h"
-#include "ToneSelection.h"
 
 #include <QMainWindow>
 #include <array>
-#include <functional>
-#include <memory>
+#include <cstdint>
+#include <map>
 
 class QAbstractButton;
 class QAction;
@@ -20,31 +16,23 @@ class QSlider;
 
 namespace vemba {
 
-class MainWindowController;
-
-// The main window. Its controls are the only record of the user's choices
-// while the program runs: the handlers and the sound engine read them every
-// time and keep no copy.
-class Form1 : public QMainWindow, public ToneSelection {
+// The main window and its controls, built from the layout table. Its controls
+// are the only record of the user's choices while the program runs: the
+// handlers and the sound engine read them every time and keep no copy.
+class Form1 : public QMainWindow {
     Q_OBJECT
 
 public:
-    struct Services {
-        QString programDir;
-        audio::AudioLayer* audio = nullptr;
-    };
-    using ControllerFactory = std::function<std::unique_ptr<MainWindowController>(Form1&)>;
-
-    explicit Form1(Services services, const ControllerFactory& makeController = {});
+    Form1();
     ~Form1() override;
-
-    void Form_Load();
 
     // Controls. Channels and arrays are numbered as the window names them:
     // Check(1..3), Option(1..4, member), optMediaMode(0..1), Picture1(0..1).
     QCheckBox* Check(int channel) const;
     QAbstractButton* Option(int array, int member) const;
+    QButtonGroup* optionGroup(int array) const;
     QAbstractButton* optMediaMode(int member) const;
+    QButtonGroup* mediaModeGroup() const { return m_mediaMode; }
     QLabel* Label1() const { return m_label1; }
     QSlider* Slider1() const { return m_slider1; }
     PictureBox* Picture1(int member) const;
@@ -56,30 +44,16 @@ public:
     // Sets the lamp's background (0x00BBGGRR) and shows it at once.
     void setLabel1BackColor(std::uint32_t bgr);
 
-    MainWindowController& controller() { return *m_controller; }
-    SoundEngine& engine() { return *m_engine; }
-    SettingsStore& settings() { return *m_settings; }
-    ErrorPresenter& errors() { return m_errors; }
-    const QString& programDir() const { return m_programDir; }
+signals:
+    // The window is about to close, whatever closes it; the close is never refused.
+    void queryUnload();
 
-    // ToneSelection
-    bool isVariantSelected(int channel, int member) const override;
-    bool isWaveShapeSelected(int member) const override;
-    int sliderPosition() const override;
-    audio::WindowHandle windowHandle() const override;
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
-    void buildControls();
     void buildMenu();
-    void connectEvents();
-    // Runs a handler from a signal: nothing it throws may leave the slot.
-    void runHandler(const std::function<void()>& handler);
-
-    QString m_programDir;
-    ErrorPresenter m_errors;
-    std::unique_ptr<SettingsStore> m_settings;
-    std::unique_ptr<SoundEngine> m_engine;
-    std::unique_ptr<MainWindowController> m_controller;
+    void buildControls();
 
     std::array<QCheckBox*, 3> m_checks{};
     std::array<QButtonGroup*, 4> m_optionGroups{};

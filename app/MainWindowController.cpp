@@ -2,6 +2,8 @@
 
 #include "Conversions.h"
 #include "Form1.h"
+#include "SettingsStore.h"
+#include "SoundEngine.h"
 
 #include <QAbstractButton>
 #include <QSlider>
@@ -19,7 +21,12 @@ QString sectionOf(int channel) {
 
 } // namespace
 
-MainWindowController::MainWindowController(Form1& form) : m_form(form) {}
+MainWindowController::MainWindowController(const Services& services)
+    : m_form(services.form), m_engine(services.engine), m_settings(services.settings) {}
+
+void MainWindowController::Form_Load() {}
+
+void MainWindowController::Form_QueryUnload() {}
 
 void MainWindowController::Check1_Click() {
     channelCheckClick(1);
@@ -54,26 +61,25 @@ void MainWindowController::Option4_Click(std::int16_t Index) {
             }
         }
     }
-    m_form.settings().WriteSetting(QStringLiteral("WaveForm"), QStringLiteral("Form"),
-                                   convert::FromInteger(Index));
+    m_settings.WriteSetting(QStringLiteral("WaveForm"), QStringLiteral("Form"),
+                            convert::FromInteger(Index));
 }
 
 void MainWindowController::optMediaMode_Click(std::int16_t) {
-    SoundEngine& engine = m_form.engine();
     if (switchIsOn()) {
         m_form.setLabel1BackColor(kLampOn);
-        engine.InitSoundDevice();
+        m_engine.InitSoundDevice();
         for (int channel = 1; channel <= 3; ++channel) {
             if (ticked(channel)) {
-                engine.LoadChannelBuffer(channel);
-                engine.PlayChannel(channel);
+                m_engine.LoadChannelBuffer(channel);
+                m_engine.PlayChannel(channel);
             }
         }
     } else {
         m_form.setLabel1BackColor(kLampOff);
         for (int channel = 1; channel <= 3; ++channel) {
             if (ticked(channel)) {
-                engine.StopChannel(channel);
+                m_engine.StopChannel(channel);
             }
         }
     }
@@ -81,13 +87,13 @@ void MainWindowController::optMediaMode_Click(std::int16_t) {
 
 void MainWindowController::Slider1_Change() {
     if (switchIsOn()) {
-        const std::int32_t volume = SoundEngine::VolumeFromSlider(m_form.sliderPosition());
+        const std::int32_t volume = SoundEngine::VolumeFromSlider(m_form.Slider1()->value());
         for (int channel = 1; channel <= 3; ++channel) {
-            m_form.engine().SetChannelVolume(channel, volume);
+            m_engine.SetChannelVolume(channel, volume);
         }
     }
-    m_form.settings().WriteSetting(QStringLiteral("Volume"), QStringLiteral("V"),
-                                   convert::FromInteger(m_form.Slider1()->value()));
+    m_settings.WriteSetting(QStringLiteral("Volume"), QStringLiteral("V"),
+                            convert::FromInteger(m_form.Slider1()->value()));
 }
 
 // The help menu's items are wired; what they open lands with the help viewer.
@@ -98,29 +104,28 @@ void MainWindowController::MVersion_Click() {}
 void MainWindowController::channelCheckClick(int channel) {
     if (switchIsOn()) {
         if (ticked(channel)) {
-            m_form.engine().LoadChannelBuffer(channel);
-            m_form.engine().PlayChannel(channel);
+            m_engine.LoadChannelBuffer(channel);
+            m_engine.PlayChannel(channel);
         } else {
-            m_form.engine().StopChannel(channel);
+            m_engine.StopChannel(channel);
         }
     }
-    m_form.settings().WriteSetting(sectionOf(channel), QStringLiteral("Active"),
-                                   convert::FromInteger(m_form.checkValue(channel)));
+    m_settings.WriteSetting(sectionOf(channel), QStringLiteral("Active"),
+                            convert::FromInteger(m_form.checkValue(channel)));
 }
 
 void MainWindowController::channelOptionClick(int channel, std::int16_t index) {
     if (switchIsOn() && ticked(channel)) {
         restartChannel(channel);
     }
-    m_form.settings().WriteSetting(sectionOf(channel), QStringLiteral("Freq"),
-                                   convert::FromInteger(index));
+    m_settings.WriteSetting(sectionOf(channel), QStringLiteral("Freq"),
+                            convert::FromInteger(index));
 }
 
 void MainWindowController::restartChannel(int channel) {
-    SoundEngine& engine = m_form.engine();
-    engine.StopChannel(channel);
-    engine.LoadChannelBuffer(channel);
-    engine.PlayChannel(channel);
+    m_engine.StopChannel(channel);
+    m_engine.LoadChannelBuffer(channel);
+    m_engine.PlayChannel(channel);
 }
 
 bool MainWindowController::switchIsOn() const {

@@ -5,16 +5,29 @@
 namespace vemba {
 
 class Form1;
+class SettingsStore;
+class SoundEngine;
 
 // The main window's event logic. Every handler reads the controls' values at
 // the moment it runs and keeps no copy; failures of the device or of a tone
 // file end the handler at the failing step and reach the caller.
 class MainWindowController {
 public:
-    explicit MainWindowController(Form1& form);
+    // What the handlers work on: the window's controls, the sound and the settings file.
+    struct Services {
+        Form1& form;
+        SoundEngine& engine;
+        SettingsStore& settings;
+    };
+
+    explicit MainWindowController(const Services& services);
     virtual ~MainWindowController() = default;
     MainWindowController(const MainWindowController&) = delete;
     MainWindowController& operator=(const MainWindowController&) = delete;
+
+    // Start-up and shutdown of the window.
+    virtual void Form_Load();
+    virtual void Form_QueryUnload();
 
     virtual void Check1_Click();
     virtual void Check2_Click();
@@ -30,6 +43,7 @@ public:
 
 protected:
     Form1& form() { return m_form; }
+    SoundEngine& engine() { return m_engine; }
 
 private:
     void channelCheckClick(int channel);
@@ -39,6 +53,8 @@ private:
     bool ticked(int channel) const;
 
     Form1& m_form;
+    SoundEngine& m_engine;
+    SettingsStore& m_settings;
 };
 
 } // namespace vemba

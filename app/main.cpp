@@ -1,5 +1,5 @@
-#include "Form1.h"
 #include "FormStyle.h"
+#include "ProgramWindow.h"
 #include "SdlAudioLayer.h"
 
 #include <QApplication>
@@ -12,9 +12,10 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("vemba-pc"));
 
     vemba::audio::SdlAudioLayer audio;
-    vemba::Form1 form({QCoreApplication::applicationDirPath(), &audio});
-    audio.setFailureListener([&form](const QString& message) { form.errors().report(message); });
-    form.Form_Load();
-    form.show();
+    vemba::ProgramWindow window({QCoreApplication::applicationDirPath(), &audio});
+    audio.setFailureListener(
+        [&window](const QString& message) { window.errors().report(message); });
+    window.controller().Form_Load();
+    window.form().show();
     return QApplication::exec();
 }

@@ -3,8 +3,8 @@
 // silent block. Runs the real window and audio layer against a private
 // PulseAudio server with a null sink.
 
-#include "Form1.h"
 #include "FormStyle.h"
+#include "ProgramWindow.h"
 #include "SdlAudioLayer.h"
 #include "SdlOutput.h"
 
@@ -135,10 +135,10 @@ int main(int argc, char** argv) {
         QApplication app(argc, argv);
         vemba::installFormAppearance();
         vemba::audio::SdlAudioLayer layer;
-        vemba::Form1 form({program.path(), &layer});
-        form.errors().setShowsMessageBoxes(false);
-        form.show();
-        g_form = &form;
+        vemba::ProgramWindow window({program.path(), &layer});
+        window.errors().setShowsMessageBoxes(false);
+        window.form().show();
+        g_form = &window.form();
         vemba::audio::setOutputTap(&tap);
 
         // One round before measuring: the first start pays for connecting the

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QSlider>
 #include <gtest/gtest.h>
 #include <set>
@@ -25,14 +26,18 @@ class ControllerTest : public testing::WindowTest {
 protected:
     void SetUp() override { makeForm(); }
 
-    // Ticks exactly the given channels while OFF, switches ON if asked, then
-    // forgets the sound calls and the settings written so far.
-    void arrange(bool on, const std::set<int>& ticked) {
+    // Ticks the given channels and those to be cleared while OFF, switches ON
+    // if asked, clears the channels to be cleared (while ON they keep their
+    // buffer), then forgets the sound calls and the settings written so far.
+    void arrange(bool on, const std::set<int>& ticked, const std::set<int>& cleared = {}) {
         for (int channel = 1; channel <= 3; ++channel) {
-            form->Check(channel)->setChecked(ticked.count(channel) != 0);
+            form->Check(channel)->setChecked(ticked.count(channel) + cleared.count(channel) != 0);
         }
         if (on) {
             form->optMediaMode(0)->setChecked(true);
+        }
+        for (int channel : cleared) {
+            form->Check(channel)->setChecked(false);
         }
         audio.log.clear();
         QFile::remove(iniEdit::SettingsPath(dir.path()));
@@ -89,114 +94,130 @@ struct EventCase {
     std::function<void(Form1&)> event;
     QStringList calls;
     QStringList writes;
+    // Channels that played and were cleared again before the event: they keep a buffer.
+    std::set<int> cleared = {};
 };
 
-TEST_F(ControllerTest, EveryEventInEveryState) {
-    // The design selects "30Hz", "7.5KHz", "450Hz" and sine; the slider stands at 5.
-    const std::vector<EventCase> cases = {
-        {"tick box while ON",
-         true,
-         {},
-         [](Form1& f) { f.Check(1)->setChecked(true); },
-         start("/30.wav"),
-         {"Sound1/Active=1"}},
-        {"clear box while ON",
-         true,
-         {1, 2},
-         [](Form1& f) { f.Check(1)->setChecked(false); },
-         stop("/30.wav"),
-         {"Sound1/Active=0"}},
-        {"tick box while OFF",
-         false,
-         {},
-         [](Form1& f) { f.Check(3)->setChecked(true); },
-         {},
-         {"Sound3/Active=1"}},
-        {"clear box while OFF",
-         false,
-         {3},
-         [](Form1& f) { f.Check(3)->setChecked(false); },
-         {},
-         {"Sound3/Active=0"}},
-        {"variant of ticked channel while ON",
-         true,
-         {2},
-         [](Form1& f) { f.Option(2, 0)->setChecked(true); },
-         restart("/7500.wav", "/5000.wav"),
-         {"Sound2/Freq=0"}},
-        {"variant of cleared channel while ON",
-         true,
-         {1, 3},
-         [](Form1& f) { f.Option(2, 4)->setChecked(true); },
-         {},
-         {"Sound2/Freq=4"}},
-        {"variant of ticked channel while OFF",
-         false,
-         {3},
-         [](Form1& f) { f.Option(3, 3)->setChecked(true); },
-         {},
-         {"Sound3/Freq=3"}},
-        {"variant of cleared channel while OFF",
-         false,
-         {},
-         [](Form1& f) { f.Option(1, 2)->setChecked(true); },
-         {},
-         {"Sound1/Freq=2"}},
-        {"wave shape while ON restarts ticked channels in order",
-         true,
-         {1, 3},
-         [](Form1& f) { f.Option(4, 1)->setChecked(true); },
-         restart("/30.wav", "/t30.wav") + restart("/450.wav", "/t450.wav"),
-         {"WaveForm/Form=1"}},
-        {"wave shape while OFF",
-         false,
-         {1, 2, 3},
-         [](Form1& f) { f.Option(4, 1)->setChecked(true); },
-         {},
-         {"WaveForm/Form=1"}},
-        {"switch ON",
-         false,
-         {1, 3},
-         [](Form1& f) { f.optMediaMode(0)->setChecked(true); },
-         kOpenDevice + start("/30.wav") + start("/450.wav"),
-         {}},
-        {"switch ON with no box ticked",
-         false,
-         {},
-         [](Form1& f) { f.optMediaMode(0)->setChecked(true); },
-         kOpenDevice,
-         {}},
-        {"switch OFF stops only ticked channels",
-         true,
-         {2, 3},
-         [](Form1& f) { f.optMediaMode(1)->setChecked(true); },
-         stop("/7500.wav") + stop("/450.wav"),
-         {}},
-        {"slider while ON sets every loaded buffer",
-         true,
-         {2},
-         [](Form1& f) { f.Slider1()->setValue(7); },
-         {"setVolume /7500.wav -310"},
-         {"Volume/V=7"}},
-        {"slider while OFF changes no buffer",
-         false,
-         {1},
-         [](Form1& f) { f.Slider1()->setValue(0); },
-         {},
-         {"Volume/V=0"}},
-    };
-
-    for (const EventCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        SetUp();
-        arrange(c.on, c.ticked);
-        c.event(*form);
-        EXPECT_EQ(audio.log, c.calls);
-        EXPECT_EQ(written(), c.writes);
-        EXPECT_EQ(messages, QStringList{});
-        EXPECT_EQ(lamp(), form->optMediaMode(0)->isChecked() ? kRed : kWhite);
-    }
+void PrintTo(const EventCase& c, std::ostream* os) {
+    *os << c.name;
 }
+
+// The design selects "30Hz", "7.5KHz", "450Hz" and sine; the slider stands at 5.
+const std::vector<EventCase> kEventCases = {
+    {"tick box while ON",
+     true,
+     {},
+     [](Form1& f) { f.Check(1)->setChecked(true); },
+     start("/30.wav"),
+     {"Sound1/Active=1"}},
+    {"clear box while ON",
+     true,
+     {1, 2},
+     [](Form1& f) { f.Check(1)->setChecked(false); },
+     stop("/30.wav"),
+     {"Sound1/Active=0"}},
+    {"tick box while OFF",
+     false,
+     {},
+     [](Form1& f) { f.Check(3)->setChecked(true); },
+     {},
+     {"Sound3/Active=1"}},
+    {"clear box while OFF",
+     false,
+     {3},
+     [](Form1& f) { f.Check(3)->setChecked(false); },
+     {},
+     {"Sound3/Active=0"}},
+    {"variant of ticked channel while ON",
+     true,
+     {2},
+     [](Form1& f) { f.Option(2, 0)->setChecked(true); },
+     restart("/7500.wav", "/5000.wav"),
+     {"Sound2/Freq=0"}},
+    {"variant of cleared channel while ON",
+     true,
+     {1, 3},
+     [](Form1& f) { f.Option(2, 4)->setChecked(true); },
+     {},
+     {"Sound2/Freq=4"}},
+    {"variant of ticked channel while OFF",
+     false,
+     {3},
+     [](Form1& f) { f.Option(3, 3)->setChecked(true); },
+     {},
+     {"Sound3/Freq=3"}},
+    {"variant of cleared channel while OFF",
+     false,
+     {},
+     [](Form1& f) { f.Option(1, 2)->setChecked(true); },
+     {},
+     {"Sound1/Freq=2"}},
+    {"wave shape while ON restarts ticked channels in order",
+     true,
+     {1, 3},
+     [](Form1& f) { f.Option(4, 1)->setChecked(true); },
+     restart("/30.wav", "/t30.wav") + restart("/450.wav", "/t450.wav"),
+     {"WaveForm/Form=1"}},
+    {"wave shape while OFF",
+     false,
+     {1, 2, 3},
+     [](Form1& f) { f.Option(4, 1)->setChecked(true); },
+     {},
+     {"WaveForm/Form=1"}},
+    {"switch ON",
+     false,
+     {1, 3},
+     [](Form1& f) { f.optMediaMode(0)->setChecked(true); },
+     kOpenDevice + start("/30.wav") + start("/450.wav"),
+     {}},
+    {"switch ON with no box ticked",
+     false,
+     {},
+     [](Form1& f) { f.optMediaMode(0)->setChecked(true); },
+     kOpenDevice,
+     {}},
+    {"switch OFF stops only ticked channels",
+     true,
+     {2, 3},
+     [](Form1& f) { f.optMediaMode(1)->setChecked(true); },
+     stop("/7500.wav") + stop("/450.wav"),
+     {},
+     {1}},
+    {"slider while ON sets every loaded buffer",
+     true,
+     {2},
+     [](Form1& f) { f.Slider1()->setValue(7); },
+     {"setVolume /7500.wav -310"},
+     {"Volume/V=7"}},
+    {"slider while OFF changes no buffer",
+     false,
+     {1},
+     [](Form1& f) { f.Slider1()->setValue(0); },
+     {},
+     {"Volume/V=0"}},
+};
+
+class ControllerEventTest : public ControllerTest,
+                            public ::testing::WithParamInterface<EventCase> {};
+
+TEST_P(ControllerEventTest, MakesExactlyItsSoundCallsAndWrites) {
+    const EventCase& c = GetParam();
+    arrange(c.on, c.ticked, c.cleared);
+    c.event(*form);
+    EXPECT_EQ(audio.log, c.calls);
+    EXPECT_EQ(written(), c.writes);
+    EXPECT_EQ(messages, QStringList{});
+    EXPECT_EQ(lamp(), form->optMediaMode(0)->isChecked() ? kRed : kWhite);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryEventInEveryState, ControllerEventTest,
+                         ::testing::ValuesIn(kEventCases),
+                         [](const ::testing::TestParamInfo<EventCase>& info) {
+                             QString name = QString::fromUtf8(info.param.name);
+                             name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]")),
+                                          QStringLiteral("_"));
+                             return name.toStdString();
+                         });
 
 TEST_F(ControllerTest, OffThenOnLoadsTickedChannelsAnewFromTheirStart) {
     arrange(true, {1, 2});
@@ -214,7 +235,7 @@ TEST_F(ControllerTest, OffThenOnLoadsTickedChannelsAnewFromTheirStart) {
 
 TEST_F(ControllerTest, RepeatedOnGivesANewDeviceAndNewBuffers) {
     arrange(true, {3});
-    form->controller().optMediaMode_Click(0);
+    window->controller().optMediaMode_Click(0);
     const QStringList expected{
         "directSoundCreate ''", "setCooperativeLevel 1", "createSoundBufferFromFile /450.wav 16610",
         "release /450.wav",     "play /450.wav 1",       "setVolume /450.wav -602"};
@@ -238,7 +259,7 @@ TEST_F(ControllerTest, FailedLoadEndsTheHandlerBeforeItsWrite) {
     form->Option(2, 2)->setChecked(true);
     EXPECT_EQ(audio.log, (QStringList{"stop /7500.wav", "setCurrentPosition /7500.wav 0",
                                       "createSoundBufferFromFile /10000.wav 16610"}));
-    EXPECT_NE(form->engine().buffer(2), nullptr);
+    EXPECT_NE(window->engine().buffer(2), nullptr);
     EXPECT_EQ(written(), QStringList{});
 }
 
@@ -255,7 +276,7 @@ TEST_F(ControllerTest, FailedDeviceOpenReturnsTheSwitchToOff) {
     EXPECT_TRUE(form->optMediaMode(1)->isChecked());
     EXPECT_FALSE(form->optMediaMode(0)->isChecked());
     EXPECT_EQ(lamp(), kWhite);
-    EXPECT_EQ(form->engine().device(), nullptr);
+    EXPECT_EQ(window->engine().device(), nullptr);
 }
 
 TEST_F(ControllerTest, UnwritableSettingsAreToldOnceAndTheWindowGoesOn) {

@@ -19,7 +19,8 @@ namespace {
 // Logs each handler call with the state of its control as the handler sees it.
 class RecordingController : public MainWindowController {
 public:
-    RecordingController(Form1& form, QStringList& log) : MainWindowController(form), m_log(log) {}
+    RecordingController(const Services& services, QStringList& log)
+        : MainWindowController(services), m_log(log) {}
 
     void Check1_Click() override { check(1); }
     void Check2_Click() override { check(2); }
@@ -34,7 +35,7 @@ public:
                      .arg(form().optMediaMode(0)->isChecked());
     }
     void Slider1_Change() override {
-        m_log << QStringLiteral("Slider1_Change %1").arg(form().sliderPosition());
+        m_log << QStringLiteral("Slider1_Change %1").arg(form().Slider1()->value());
     }
     void MHelp1_Click() override { m_log << QStringLiteral("MHelp1_Click"); }
     void MVersion_Click() override { m_log << QStringLiteral("MVersion_Click"); }
@@ -61,9 +62,11 @@ private:
 class EventRulesTest : public testing::WindowTest {
 protected:
     void SetUp() override {
-        makeForm([this](Form1& f) { return std::make_unique<RecordingController>(f, log); });
+        makeForm([this](const MainWindowController::Services& s) {
+            return std::make_unique<RecordingController>(s, log);
+        });
         form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
     }
 
     // The log the last statement produced, then cleared.

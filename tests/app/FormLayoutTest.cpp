@@ -165,7 +165,7 @@ TEST_F(FormLayoutTest, FocusFollowsTheTabOrderAndStartsOnOff) {
         EXPECT_EQ(next->objectName(), QString::fromUtf8(focusable[i + 1]->object));
     }
     form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form));
     EXPECT_EQ(QApplication::focusWidget(), control("optMediaMode_1"));
 }
 
@@ -178,7 +178,7 @@ TEST_F(FormLayoutTest, WindowAndMenu) {
     EXPECT_EQ(form->windowIcon().actualSize(QSize(64, 64)), QSize(28, 28));
 
     form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
     EXPECT_EQ(form->centralWidget()->size(), QSize(389, 270));
     EXPECT_EQ(form->centralWidget()->y(), form->menuBar()->height());
     EXPECT_EQ(form->minimumSize(), form->maximumSize());

@@ -1,8 +1,8 @@
 // The whole program as a user drives it: the real window, the real engine and
 // audio layer, and a PulseAudio null sink whose monitor is recorded.
 
-#include "Form1.h"
 #include "FormStyle.h"
+#include "ProgramWindow.h"
 #include "QtPrinters.h"
 #include "SdlAudioLayer.h"
 #include "SoundProbe.h"
@@ -58,10 +58,11 @@ TEST(WindowSound, TriangleToneFollowsTheSwitchAndTheSlider) {
         << "no " << tone.toStdString();
 
     audio::SdlAudioLayer layer;
-    Form1 form(Form1::Services{dir.path(), &layer});
+    ProgramWindow window(ProgramWindow::Services{dir.path(), &layer});
+    Form1& form = window.form();
     QStringList messages;
-    form.errors().setShowsMessageBoxes(false);
-    QObject::connect(&form.errors(), &ErrorPresenter::reported,
+    window.errors().setShowsMessageBoxes(false);
+    QObject::connect(&window.errors(), &ErrorPresenter::reported,
                      [&messages](const QString& m) { messages << m; });
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));

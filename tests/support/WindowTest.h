@@ -3,8 +3,8 @@
 // The main window over a recording audio layer, in a temporary program
 // directory, with failure messages collected instead of shown.
 
-#include "Form1.h"
 #include "FormStyle.h"
+#include "ProgramWindow.h"
 #include "RecordingAudioLayer.h"
 
 #include <QTemporaryDir>
@@ -17,18 +17,21 @@ class WindowTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { installFormAppearance(); }
 
-    void makeForm(const Form1::ControllerFactory& makeController = {}) {
+    void makeForm(const ProgramWindow::ControllerFactory& makeController = {}) {
         ASSERT_TRUE(dir.isValid());
         audio.script.programDir = dir.path();
-        form = std::make_unique<Form1>(Form1::Services{dir.path(), &audio}, makeController);
-        form->errors().setShowsMessageBoxes(false);
-        QObject::connect(&form->errors(), &ErrorPresenter::reported,
+        window = std::make_unique<ProgramWindow>(ProgramWindow::Services{dir.path(), &audio},
+                                                 makeController);
+        form = &window->form();
+        window->errors().setShowsMessageBoxes(false);
+        QObject::connect(&window->errors(), &ErrorPresenter::reported,
                          [this](const QString& m) { messages << m; });
     }
 
     QTemporaryDir dir;
     RecordingAudioLayer audio;
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<ProgramWindow> window;
+    Form1* form = nullptr;
     QStringList messages;
 };
 

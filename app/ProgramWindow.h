@@ -1,0 +1,52 @@
+#pragma once
+
+#include "ErrorPresenter.h"
+#include "Form1.h"
+#include "FormToneSelection.h"
+#include "HandlerGuard.h"
+#include "MainWindowController.h"
+#include "SettingsStore.h"
+#include "SoundEngine.h"
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+namespace vemba {
+
+// The main window with everything that lives as long as it: the sound
+// engine, the settings file, the error messages and the event logic, wired
+// to the window's controls.
+class ProgramWindow {
+public:
+    struct Services {
+        QString programDir;
+        audio::AudioLayer* audio = nullptr;
+    };
+    using ControllerFactory =
+        std::function<std::unique_ptr<MainWindowController>(const MainWindowController::Services&)>;
+
+    explicit ProgramWindow(Services services, const ControllerFactory& makeController = {});
+    ~ProgramWindow();
+    ProgramWindow(const ProgramWindow&) = delete;
+    ProgramWindow& operator=(const ProgramWindow&) = delete;
+
+    Form1& form() { return *m_form; }
+    MainWindowController& controller() { return *m_controller; }
+    SoundEngine& engine() { return m_engine; }
+    ErrorPresenter& errors() { return m_errors; }
+
+private:
+    void connectEvents();
+
+    // Declared in the order of creation: the window goes last.
+    std::unique_ptr<Form1> m_form;
+    ErrorPresenter m_errors;
+    FormToneSelection m_selection;
+    SettingsStore m_settings;
+    SoundEngine m_engine;
+    std::unique_ptr<MainWindowController> m_controller;
+    HandlerGuard m_guard;
+};
+
+} // namespace vemba
