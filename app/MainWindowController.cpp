@@ -4,9 +4,15 @@
 #include "Form1.h"
 #include "SettingsStore.h"
 #include "SoundEngine.h"
+#include "Twips.h"
+#include "WindowPlacement.h"
 
 #include <QAbstractButton>
+#include <QButtonGroup>
+#include <QCheckBox>
 #include <QSlider>
+#include <algorithm>
+#include <cmath>
 
 namespace vemba {
 
@@ -19,14 +25,93 @@ QString sectionOf(int channel) {
     return QStringLiteral("Sound%1").arg(channel);
 }
 
+const QString kPosition = QStringLiteral("Position");
+const QString kTop = QStringLiteral("Top");
+const QString kLeft = QStringLiteral("Left");
+
+template <typename T> std::optional<T> usable(const convert::Converted<T>& converted) {
+    return converted.ok() ? std::optional<T>(converted.value) : std::nullopt;
+}
+
+// A window coordinate in twips, as stored: whole twips of the logical-pixel grid.
+QString positionText(int pixels) {
+    return convert::FromSingle(static_cast<float>(pixels * kTwipsPerPixel));
+}
+
 } // namespace
 
 MainWindowController::MainWindowController(const Services& services)
     : m_form(services.form), m_engine(services.engine), m_settings(services.settings) {}
 
-void MainWindowController::Form_Load() {}
+// Nothing sounds during start-up: the switch is OFF, so the handlers that the
+// restored values raise only write those values back.
+void MainWindowController::Form_Load() {
+    restoreWindowPosition();
+    for (int channel = 1; channel <= 3; ++channel) {
+        restoreCheck(channel);
+        restoreMember(channel, sectionOf(channel), QStringLiteral("Freq"));
+    }
+    restoreMember(4, QStringLiteral("WaveForm"), QStringLiteral("Form"));
+    restoreVolume();
+}
 
-void MainWindowController::Form_QueryUnload() {}
+void MainWindowController::Form_QueryUnload() {
+    for (int channel = 1; channel <= 3; ++channel) {
+        m_engine.StopChannel(channel);
+    }
+    // Where the platform cannot tell the position, a good stored one is kept.
+    if (placement::canPlaceWindows()) {
+        m_settings.WriteSetting(kPosition, kTop, positionText(m_form.y()));
+        m_settings.WriteSetting(kPosition, kLeft, positionText(m_form.x()));
+    }
+}
+
+void MainWindowController::restoreWindowPosition() {
+    if (!placement::canPlaceWindows()) {
+        return;
+    }
+    if (const std::optional<int> top = storedPosition(kTop)) {
+        m_form.move(m_form.x(), *top);
+    }
+    if (const std::optional<int> left = storedPosition(kLeft)) {
+        m_form.move(*left, m_form.y());
+    }
+    // A position on a screen that is gone would leave the window unreachable.
+    m_form.move(placement::reachablePosition(m_form.pos(), m_form.frameGeometry().size()));
+}
+
+std::optional<int> MainWindowController::storedPosition(const QString& key) const {
+    const std::optional<float> twips =
+        usable(convert::ToSingle(m_settings.ReadSetting(kPosition, key)));
+    if (!twips || !std::isfinite(*twips)) {
+        return std::nullopt;
+    }
+    return placement::pixelsFromTwips(*twips);
+}
+
+void MainWindowController::restoreCheck(int channel) {
+    if (const std::optional<double> active = usable(convert::ToDouble(
+            m_settings.ReadSetting(sectionOf(channel), QStringLiteral("Active"))))) {
+        m_form.Check(channel)->setChecked(*active == 1.0);
+    }
+}
+
+void MainWindowController::restoreMember(int array, const QString& section, const QString& key) {
+    const std::optional<std::int16_t> member =
+        usable(convert::ToInt16(m_settings.ReadSetting(section, key)));
+    // A number that names no member of the array leaves the selection as it is.
+    if (QAbstractButton* button = member ? m_form.Option(array, *member) : nullptr) {
+        button->setChecked(true);
+    }
+}
+
+void MainWindowController::restoreVolume() {
+    if (const std::optional<std::int32_t> volume = usable(convert::ToInt32(
+            m_settings.ReadSetting(QStringLiteral("Volume"), QStringLiteral("V"))))) {
+        const QSlider* slider = m_form.Slider1();
+        m_form.Slider1()->setValue(std::clamp(*volume, slider->minimum(), slider->maximum()));
+    }
+}
 
 void MainWindowController::Check1_Click() {
     channelCheckClick(1);

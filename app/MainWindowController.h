@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QString>
 #include <cstdint>
+#include <optional>
 
 namespace vemba {
 
@@ -46,6 +48,14 @@ protected:
     SoundEngine& engine() { return m_engine; }
 
 private:
+    // Start-up's steps: each applies one stored entry, or leaves its control
+    // as it is when the entry is unusable.
+    void restoreWindowPosition();
+    void restoreCheck(int channel);
+    void restoreMember(int array, const QString& section, const QString& key);
+    void restoreVolume();
+    std::optional<int> storedPosition(const QString& key) const;
+
     void channelCheckClick(int channel);
     void channelOptionClick(int channel, std::int16_t index);
     void restartChannel(int channel);

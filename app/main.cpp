@@ -1,10 +1,12 @@
 #include "FormStyle.h"
 #include "ProgramWindow.h"
 #include "SdlAudioLayer.h"
+#include "WindowPlacement.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    vemba::placement::preferPlaceableWindows();
     QApplication app(argc, argv);
     vemba::installFormAppearance();
     QApplication::setApplicationName(QStringLiteral("vemba-pc"));

@@ -28,6 +28,9 @@ public:
     }
     Status stop() override {
         m_layer.log << QStringLiteral("stop %1").arg(m_name);
+        if (m_layer.script.onStop) {
+            m_layer.script.onStop();
+        }
         return Status::success();
     }
     Status setCurrentPosition(std::int32_t position) override {

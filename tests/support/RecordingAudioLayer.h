@@ -23,6 +23,7 @@ public:
         std::set<QString> throwingFiles;      // loading these throws std::runtime_error
         QString programDir;                   // stripped from logged paths
         std::function<void()> onDeviceCreate; // runs as the device is asked for
+        std::function<void()> onStop;         // runs as a buffer is stopped
     };
 
     QStringList log;
