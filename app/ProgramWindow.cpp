@@ -1,6 +1,7 @@
 #include "ProgramWindow.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QSlider>
@@ -59,6 +60,13 @@ void ProgramWindow::connectEvents() {
                      guarded(&MainWindowController::MVersion_Click));
     QObject::connect(form, &Form1::queryUnload, form,
                      guarded(&MainWindowController::Form_QueryUnload));
+    // A session that ends quits the program with the window still open: it
+    // closes the normal way first, so that the channels stop and the place is kept.
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, form, [form] {
+        if (form->isVisible()) {
+            form->close();
+        }
+    });
 }
 
 } // namespace vemba

@@ -338,5 +338,14 @@ TEST_F(StartUpTest, ProgramEndsWithItsLastWindow) {
     EXPECT_TRUE(runningAfterMainClosed);
 }
 
+TEST_F(StartUpTest, EndOfSessionClosesTheWindowTheNormalWay) {
+    form->show();
+    form->move(30, 45);
+    QTimer::singleShot(0, [] { QCoreApplication::quit(); });
+    QApplication::exec();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(stored("Position/Top"), QStringLiteral("675"));
+}
+
 } // namespace
 } // namespace vemba
