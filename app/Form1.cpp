@@ -5,6 +5,7 @@
 #include "FormStyle.h"
 #include "MainWindowController.h"
 #include "Twips.h"
+#include "WavePreview.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -264,7 +265,9 @@ void Form1::runHandler(const std::function<void()>& handler) {
     }
 }
 
-void Form1::Form_Load() {}
+void Form1::Form_Load() {
+    DrawWavePreview(*Picture1(0), *Picture1(1));
+}
 
 QCheckBox* Form1::Check(int channel) const {
     return channel >= 1 && channel <= 3 ? m_checks[static_cast<std::size_t>(channel - 1)] : nullptr;

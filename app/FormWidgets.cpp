@@ -19,7 +19,16 @@ void UntitledFrame::paintEvent(QPaintEvent*) {
 
 PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {}
 
+QImage& PictureBox::image() {
+    fitImage();
+    return m_image;
+}
+
 void PictureBox::resizeEvent(QResizeEvent*) {
+    fitImage();
+}
+
+void PictureBox::fitImage() {
     if (m_image.size() == size()) {
         return;
     }

@@ -23,7 +23,9 @@ class PictureBox : public QWidget {
 public:
     explicit PictureBox(QWidget* parent);
 
-    QImage& image() { return m_image; }
+    // The image to draw into, sized to the box: before the box is first
+    // shown, its resize event has not come yet.
+    QImage& image();
     const QImage& image() const { return m_image; }
 
 protected:
@@ -31,6 +33,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void fitImage();
+
     QImage m_image;
 };
 
