@@ -1,6 +1,7 @@
 #include "Form1.h"
 
 #include "Colors.h"
+#include "ControlBehavior.h"
 #include "FormLayout.h"
 #include "FormStyle.h"
 #include "MainWindowController.h"
@@ -77,6 +78,7 @@ Form1::Form1(Services services, const ControllerFactory& makeController)
     // never offers to resize or maximize it.
     layout()->activate();
     connectEvents();
+    installControlBehavior(*this);
     optMediaMode(1)->setFocus();
 }
 

@@ -6,9 +6,8 @@
 
 namespace vemba {
 
-// A frame without a caption: its border starts half a text line down, where
-// a caption would sit, so that a check box placed on the top edge reads as
-// the frame's caption.
+// A frame without a caption: its top line runs through the middle of the
+// check box placed on its top edge, which so reads as the frame's caption.
 class UntitledFrame : public QGroupBox {
 public:
     explicit UntitledFrame(QWidget* parent);
