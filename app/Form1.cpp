@@ -1,6 +1,7 @@
 #include "Form1.h"
 
 #include "Colors.h"
+#include "ControlBehavior.h"
 #include "FormBuilder.h"
 #include "FormLayout.h"
 #include "Twips.h"
@@ -31,6 +32,7 @@ Form1::Form1() {
     // Fixed before the window is first mapped, so that the window manager
     // never offers to resize or maximize it.
     layout()->activate();
+    installControlBehavior(*this);
     optMediaMode(1)->setFocus();
 }
 

@@ -1,25 +1,37 @@
 #include "FormWidgets.h"
 
+#include "FormStyle.h"
+
+#include <QCheckBox>
 #include <QPainter>
-#include <QStyleOptionFrame>
 
 namespace vemba {
 
 UntitledFrame::UntitledFrame(QWidget* parent) : QGroupBox(parent) {}
 
 void UntitledFrame::paintEvent(QPaintEvent*) {
+    // The top line runs through the middle of the check box that stands in
+    // the caption's place; the opaque check box breaks it.
+    int lineY = fontMetrics().height() / 2;
+    if (const auto* box = findChild<QCheckBox*>(QString(), Qt::FindDirectChildrenOnly)) {
+        lineY = box->geometry().center().y();
+    }
     QPainter painter(this);
-    QStyleOptionFrame frame;
-    frame.initFrom(this);
-    frame.rect = rect().adjusted(0, fontMetrics().height() / 2, 0, 0);
-    frame.lineWidth = 1;
-    frame.midLineWidth = 0;
-    style()->drawPrimitive(QStyle::PE_FrameGroupBox, &frame, &painter, this);
+    drawFrameBorder(painter, rect(), lineY, QRect(), palette());
 }
 
 PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {}
 
+QImage& PictureBox::image() {
+    fitImage();
+    return m_image;
+}
+
 void PictureBox::resizeEvent(QResizeEvent*) {
+    fitImage();
+}
+
+void PictureBox::fitImage() {
     if (m_image.size() == size()) {
         return;
     }

@@ -6,9 +6,8 @@
 
 namespace vemba {
 
-// A frame without a caption: its border starts half a text line down, where
-// a caption would sit, so that a check box placed on the top edge reads as
-// the frame's caption.
+// A frame without a caption: its top line runs through the middle of the
+// check box placed on its top edge, which so reads as the frame's caption.
 class UntitledFrame : public QGroupBox {
 public:
     explicit UntitledFrame(QWidget* parent);
@@ -23,7 +22,9 @@ class PictureBox : public QWidget {
 public:
     explicit PictureBox(QWidget* parent);
 
-    QImage& image() { return m_image; }
+    // The image to draw into, sized to the box: before the box is first
+    // shown, its resize event has not come yet.
+    QImage& image();
     const QImage& image() const { return m_image; }
 
 protected:
@@ -31,6 +32,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void fitImage();
+
     QImage m_image;
 };
 

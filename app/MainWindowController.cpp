@@ -5,6 +5,7 @@
 #include "SettingsStore.h"
 #include "SoundEngine.h"
 #include "Twips.h"
+#include "WavePreview.h"
 #include "WindowPlacement.h"
 
 #include <QAbstractButton>
@@ -46,6 +47,7 @@ MainWindowController::MainWindowController(const Services& services)
 // Nothing sounds during start-up: the switch is OFF, so the handlers that the
 // restored values raise only write those values back.
 void MainWindowController::Form_Load() {
+    DrawWavePreview(*m_form.Picture1(0), *m_form.Picture1(1));
     restoreWindowPosition();
     for (int channel = 1; channel <= 3; ++channel) {
         restoreCheck(channel);
