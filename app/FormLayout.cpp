@@ -43,7 +43,7 @@ constexpr std::array<ControlRow, 34> kControls{{
     {"Option4", 1, K::OptionButton, "Frame7", "三角波", 1440, 240, 255, 180, 25, 0, kNone},
     {"Picture1", 1, K::PictureBox, "Frame7", nullptr, 1800, 240, 495, 245, 33, 0, kNone},
     {"Frame2", -1, K::Frame, nullptr, "スイッチ", 3000, 2880, 2775, 615, 0, 0, kNone},
-    {"Label1", -1, K::Label, "Frame2", nullptr, 240, 300, 135, 135, 27, 0, kWhite},
+    {"Label1", -1, K::Label, "Frame2", nullptr, 240, 300, 135, 135, 27, 0, kNone, kWhite},
     {"optMediaMode", 0, K::PushOption, "Frame2", "ON", 480, 240, 975, 255, 2, 0, kNone},
     {"optMediaMode", 1, K::PushOption, "Frame2", "OFF", 1560, 240, 975, 255, 1, 1, kNone},
     {"Label2", -1, K::Label, nullptr, "音量", 240, 3600, 495, 270, 28, 0, kNone},

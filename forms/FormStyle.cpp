@@ -84,6 +84,9 @@ namespace vemba {
 
 void installFormAppearance() {
     QApplication::setStyle(new FormStyle);
+    // The Windows font that a design may name is not on Linux; IPA P Gothic
+    // has its metrics.
+    QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));
     QFont font(QStringLiteral("IPAPGothic"));
     font.setPixelSize(12);
     QApplication::setFont(font);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FormLayout.h"
+#include "ControlRow.h"
 
 #include <QString>
 #include <map>

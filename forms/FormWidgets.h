@@ -37,4 +37,20 @@ private:
     QImage m_image;
 };
 
+// A horizontal or vertical line drawn as a solid strip along its rectangle.
+class LineWidget : public QWidget {
+public:
+    LineWidget(const QColor& color, int width, QWidget* parent);
+
+    // The strip of a line `width` pixels thick that runs along `span`, a
+    // rectangle of no height (a horizontal line) or no width (a vertical one).
+    static QRect area(const QRect& span, int width);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QColor m_color;
+};
+
 } // namespace vemba

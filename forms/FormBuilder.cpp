@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QSlider>
 #include <algorithm>
 #include <vector>
@@ -41,9 +42,9 @@ QWidget* makeWidget(const ControlRow& row, QWidget* parent,
     switch (row.kind) {
     case ControlKind::Frame: {
         auto* frame = new QGroupBox(text(row.caption), parent);
-        if (row.color) {
+        if (row.foreColor) {
             // Kept apart from the palette, which the frame's children would inherit.
-            frame->setProperty("captionColor", colorFromBgr(*row.color));
+            frame->setProperty("captionColor", colorFromBgr(*row.foreColor));
         }
         return frame;
     }
@@ -54,8 +55,8 @@ QWidget* makeWidget(const ControlRow& row, QWidget* parent,
         box->setChecked(row.value == 1);
         // Opaque, so that it covers the frame's top edge like a caption.
         box->setAutoFillBackground(true);
-        if (row.color) {
-            setPaletteColor(box, QPalette::WindowText, *row.color);
+        if (row.foreColor) {
+            setPaletteColor(box, QPalette::WindowText, *row.foreColor);
         }
         return box;
     }
@@ -74,14 +75,35 @@ QWidget* makeWidget(const ControlRow& row, QWidget* parent,
     }
     case ControlKind::PictureBox:
         return new PictureBox(parent);
+    case ControlKind::ImageBox: {
+        auto* image = new QLabel(parent);
+        image->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        image->setLineWidth(2);
+        image->setAlignment(Qt::AlignCenter);
+        return image;
+    }
+    case ControlKind::CommandButton: {
+        auto* button = new QPushButton(text(row.caption), parent);
+        button->setDefault((row.flags & DefaultButton) != 0);
+        if ((row.flags & CancelButton) != 0) {
+            auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), button);
+            QObject::connect(escape, &QShortcut::activated, button, &QPushButton::click);
+        }
+        return button;
+    }
+    case ControlKind::Line:
+        return new LineWidget(colorFromBgr(row.foreColor.value_or(0)), row.value, parent);
     case ControlKind::Label: {
         auto* label = new QLabel(text(row.caption), parent);
-        if (row.color) {
-            // A label with a background colour is a lamp: a filled square with a thin border.
+        if (row.foreColor) {
+            setPaletteColor(label, QPalette::WindowText, *row.foreColor);
+        }
+        if (row.backColor) {
+            // A filled label is a lamp: a square of colour with a thin border.
             label->setAutoFillBackground(true);
             label->setFrameShape(QFrame::Box);
             label->setLineWidth(1);
-            setPaletteColor(label, QPalette::Window, *row.color);
+            setPaletteColor(label, QPalette::Window, *row.backColor);
         }
         return label;
     }
@@ -119,7 +141,16 @@ std::map<QString, QButtonGroup*> FormBuilder::build(QWidget* client,
             widget->setProperty("Index", row.index);
         }
         widget->setProperty("TabIndex", row.tab);
-        widget->setGeometry(twipsRect(row.left, row.top, row.width, row.height));
+        widget->setGeometry(
+            row.kind == ControlKind::Line
+                ? LineWidget::area(twipsRect(row.left, row.top, row.width, row.height), row.value)
+                : twipsRect(row.left, row.top, row.width, row.height));
+        if (row.font != nullptr) {
+            QFont font(text(row.font->family));
+            font.setPointSizeF(row.font->points);
+            font.setBold(row.font->bold);
+            widget->setFont(font);
+        }
         if (row.kind == ControlKind::Frame || row.kind == ControlKind::UntitledFrame) {
             containers[text(row.name)] = widget;
         }

@@ -48,4 +48,20 @@ void PictureBox::paintEvent(QPaintEvent*) {
     painter.drawImage(0, 0, m_image);
 }
 
+LineWidget::LineWidget(const QColor& color, int width, QWidget* parent)
+    : QWidget(parent), m_color(color) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setMinimumSize(width, width);
+}
+
+QRect LineWidget::area(const QRect& span, int width) {
+    return span.height() == 0 ? QRect(span.left(), span.top(), span.width(), width)
+                              : QRect(span.left(), span.top(), width, span.height());
+}
+
+void LineWidget::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), m_color);
+}
+
 } // namespace vemba
