@@ -7,6 +7,7 @@
 #include "Twips.h"
 #include "WavePreview.h"
 #include "WindowPlacement.h"
+#include "frmAbout.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
@@ -43,6 +44,11 @@ QString positionText(int pixels) {
 
 MainWindowController::MainWindowController(const Services& services)
     : m_form(services.form), m_engine(services.engine), m_settings(services.settings) {}
+
+// An About box still open when the program ends goes with the window.
+MainWindowController::~MainWindowController() {
+    delete m_about;
+}
 
 // Nothing sounds during start-up: the switch is OFF, so the handlers that the
 // restored values raise only write those values back.
@@ -183,10 +189,17 @@ void MainWindowController::Slider1_Change() {
                             convert::FromInteger(m_form.Slider1()->value()));
 }
 
-// The help menu's items are wired; what they open lands with the help viewer.
+// The help viewer lands with the help file.
 void MainWindowController::MHelp1_Click() {}
 
-void MainWindowController::MVersion_Click() {}
+void MainWindowController::MVersion_Click() {
+    if (m_about == nullptr) {
+        m_about = new frmAbout(m_form.windowIcon());
+    }
+    m_about->show();
+    m_about->raise();
+    m_about->activateWindow();
+}
 
 void MainWindowController::channelCheckClick(int channel) {
     if (switchIsOn()) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <cstdint>
 #include <optional>
@@ -7,6 +8,7 @@
 namespace vemba {
 
 class Form1;
+class frmAbout;
 class SettingsStore;
 class SoundEngine;
 
@@ -23,7 +25,7 @@ public:
     };
 
     explicit MainWindowController(const Services& services);
-    virtual ~MainWindowController() = default;
+    virtual ~MainWindowController();
     MainWindowController(const MainWindowController&) = delete;
     MainWindowController& operator=(const MainWindowController&) = delete;
 
@@ -65,6 +67,8 @@ private:
     Form1& m_form;
     SoundEngine& m_engine;
     SettingsStore& m_settings;
+    // At most one About box, open or not; it may outlive the main window.
+    QPointer<frmAbout> m_about;
 };
 
 } // namespace vemba
