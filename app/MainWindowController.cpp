@@ -55,7 +55,7 @@ void MainWindowController::Option4_Click(std::int16_t Index) {
         }
     }
     m_form.settings().WriteSetting(QStringLiteral("WaveForm"), QStringLiteral("Form"),
-                                   convert::FromInteger(Index));
+                                   convert::fromInteger(Index));
 }
 
 void MainWindowController::optMediaMode_Click(std::int16_t) {
@@ -87,7 +87,7 @@ void MainWindowController::Slider1_Change() {
         }
     }
     m_form.settings().WriteSetting(QStringLiteral("Volume"), QStringLiteral("V"),
-                                   convert::FromInteger(m_form.Slider1()->value()));
+                                   convert::fromInteger(m_form.Slider1()->value()));
 }
 
 // The help menu's items are wired; what they open lands with the help viewer.
@@ -105,7 +105,7 @@ void MainWindowController::channelCheckClick(int channel) {
         }
     }
     m_form.settings().WriteSetting(sectionOf(channel), QStringLiteral("Active"),
-                                   convert::FromInteger(m_form.checkValue(channel)));
+                                   convert::fromInteger(m_form.checkValue(channel)));
 }
 
 void MainWindowController::channelOptionClick(int channel, std::int16_t index) {
@@ -113,7 +113,7 @@ void MainWindowController::channelOptionClick(int channel, std::int16_t index) {
         restartChannel(channel);
     }
     m_form.settings().WriteSetting(sectionOf(channel), QStringLiteral("Freq"),
-                                   convert::FromInteger(index));
+                                   convert::fromInteger(index));
 }
 
 void MainWindowController::restartChannel(int channel) {

@@ -22,7 +22,7 @@ TEST(WriteFailure, TheFirstFailureOfARunIsToldOnly) {
     QTemporaryDir dir;
     QStringList told;
     SettingsStore store(dir.path(), [&](const QString& message) { told << message; });
-    const QString path = iniEdit::SettingsPath(dir.path());
+    const QString path = iniEdit::settingsPath(dir.path());
     store.WriteSetting("Volume", "V", "1");
     EXPECT_TRUE(told.isEmpty()) << "a good write tells nothing";
 
@@ -52,7 +52,7 @@ TEST(WriteFailure, AsNobodyARunTellsTheCauseOnceAndGoesOn) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reason);
         QTemporaryDir dir;
-        const QString path = iniEdit::SettingsPath(dir.path());
+        const QString path = iniEdit::settingsPath(dir.path());
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(before) == before.size());
         f.close();
@@ -77,16 +77,17 @@ TEST(WriteFailure, AFullDiskIsNamedAndTheOldFileStays) {
     if (::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=64k,mode=0755") != 0) {
         GTEST_SKIP() << "cannot mount a small file system here";
     }
-    const QString path = iniEdit::SettingsPath(dir.path());
-    EXPECT_TRUE(iniEdit::WriteSetting(dir.path(), "Volume", "V", "1").ok);
+    const QString path = iniEdit::settingsPath(dir.path());
+    EXPECT_TRUE(iniEdit::WriteSetting(dir.path(), "Volume", "V", "1").ok());
     QFile filler(dir.path() + "/filler");
     EXPECT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
     while (filler.write(QByteArray(4096, 'x')) == 4096) {
     }
     const iniEdit::WriteResult r =
         iniEdit::WriteSetting(dir.path(), "Memo", "Long", QString(2000, u'm'));
-    EXPECT_FALSE(r.ok);
-    EXPECT_TRUE(r.reason.contains(path) && r.reason.contains("空き容量")) << r.reason.toStdString();
+    EXPECT_FALSE(r.ok());
+    EXPECT_TRUE(r.reason().contains(path) && r.reason().contains("空き容量"))
+        << r.reason().toStdString();
     EXPECT_EQ(fileText(path), "[Volume]\nV=1\n");
     ::umount2(mountPoint.constData(), MNT_DETACH);
 }
