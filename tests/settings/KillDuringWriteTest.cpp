@@ -151,6 +151,10 @@ bool isRename(unsigned long long nr) {
     return nr == SYS_rename || nr == SYS_renameat || nr == SYS_renameat2;
 }
 
+bool isSync(unsigned long long nr) {
+    return nr == SYS_fsync || nr == SYS_fdatasync;
+}
+
 // The file must switch from the old to the new value exactly at the rename.
 TEST_F(KillDuringWrite, EverySystemCallOfAWrite) {
     const auto calls = traceWrite(dir.path(), step, 0);
@@ -160,9 +164,10 @@ TEST_F(KillDuringWrite, EverySystemCallOfAWrite) {
     ASSERT_EQ(expectIntact(), 1);
     const auto rename = std::find_if(calls.begin(), calls.end(), isRename);
     ASSERT_NE(rename, calls.end()) << "the new file must replace the old one by a rename";
-    EXPECT_TRUE(std::any_of(calls.begin(), rename, [](auto nr) {
-        return nr == SYS_fsync || nr == SYS_fdatasync;
-    })) << "the new file must reach the disk before it replaces the old one";
+    EXPECT_TRUE(std::any_of(calls.begin(), rename, isSync))
+        << "the new file must reach the disk before it replaces the old one";
+    EXPECT_TRUE(std::any_of(rename, calls.end(), isSync))
+        << "the rename must reach the disk before the write returns";
     for (std::size_t k = 1; k <= calls.size(); ++k) {
         // Judged on this run's own calls (the allocator may add one here and
         // there): those before the killed one have completed.

@@ -23,23 +23,34 @@ QByteArray fileText(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
 }
 
+// Failures any user can cause: a folder where the file should be, a program
+// directory that is gone.
 TEST(WriteFailure, TheFirstFailureOfARunIsToldOnly) {
     QTemporaryDir dir;
-    QStringList told;
-    SettingsStore store(dir.path(), [&](const QString& message) { told << message; });
-    const QString path = iniEdit::settingsPath(dir.path());
-    store.WriteSetting("Volume", "V", "1");
-    EXPECT_TRUE(told.isEmpty()) << "a good write tells nothing";
-
-    ASSERT_TRUE(QFile::remove(path) && QDir(dir.path()).mkdir("setting.ini"));
-    for (const char* value : {"2", "3", "4"}) {
-        store.WriteSetting("Volume", "V", value);
+    ASSERT_TRUE(QDir(dir.path()).mkpath("folder/setting.ini"));
+    const struct {
+        QString programDir;
+        QString reason;
+    } cases[] = {{dir.path() + "/folder", "同じ名前のフォルダーがあります"},
+                 {dir.path() + "/gone", "「" + dir.path() + "/gone」がありません"}};
+    for (const auto& c : cases) {
+        QStringList told;
+        SettingsStore store(c.programDir, [&](const QString& message) { told << message; });
+        for (const char* value : {"2", "3", "4"}) {
+            store.WriteSetting("Volume", "V", value);
+        }
+        ASSERT_EQ(told.size(), 1);
+        EXPECT_TRUE(told[0].contains(iniEdit::settingsPath(c.programDir)) &&
+                    told[0].contains(c.reason))
+            << told[0].toStdString();
+        EXPECT_EQ(store.ReadSetting("Volume", "V"), "") << "the value is lost, not kept somewhere";
     }
-    ASSERT_EQ(told.size(), 1);
-    EXPECT_TRUE(told[0].contains(path) && told[0].contains("フォルダー")) << told[0].toStdString();
-    EXPECT_EQ(store.ReadSetting("Volume", "V"), "") << "the value is lost, not kept somewhere";
-    SettingsStore silent(dir.path()); // a store that tells nobody goes on as well
-    silent.WriteSetting("Volume", "V", "5");
+    QStringList told;
+    SettingsStore good(dir.path(), [&](const QString& message) { told << message; });
+    good.WriteSetting("Volume", "V", "5");
+    EXPECT_EQ(good.ReadSetting("Volume", "V"), "5");
+    EXPECT_TRUE(told.isEmpty()) << "a good write tells nothing";
+    SettingsStore(cases[1].programDir).WriteSetting("Volume", "V", "6"); // nobody to tell: goes on
 }
 
 // Root may write anything, so as root the writer runs as nobody; anyone else
