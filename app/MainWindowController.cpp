@@ -32,12 +32,12 @@ const QString kTop = QStringLiteral("Top");
 const QString kLeft = QStringLiteral("Left");
 
 template <typename T> std::optional<T> usable(const convert::Converted<T>& converted) {
-    return converted.ok() ? std::optional<T>(converted.value) : std::nullopt;
+    return converted.ok() ? std::optional<T>(converted.value()) : std::nullopt;
 }
 
 // A window coordinate in twips, as stored: whole twips of the logical-pixel grid.
 QString positionText(int pixels) {
-    return convert::FromSingle(static_cast<float>(pixels * kTwipsPerPixel));
+    return convert::fromSingle(static_cast<float>(pixels * kTwipsPerPixel));
 }
 
 } // namespace
@@ -90,7 +90,7 @@ void MainWindowController::restoreWindowPosition() {
 
 std::optional<int> MainWindowController::storedPosition(const QString& key) const {
     const std::optional<float> twips =
-        usable(convert::ToSingle(m_settings.ReadSetting(kPosition, key)));
+        usable(convert::toSingle(m_settings.ReadSetting(kPosition, key)));
     if (!twips || !std::isfinite(*twips)) {
         return std::nullopt;
     }
@@ -98,7 +98,7 @@ std::optional<int> MainWindowController::storedPosition(const QString& key) cons
 }
 
 void MainWindowController::restoreCheck(int channel) {
-    if (const std::optional<double> active = usable(convert::ToDouble(
+    if (const std::optional<double> active = usable(convert::toDouble(
             m_settings.ReadSetting(sectionOf(channel), QStringLiteral("Active"))))) {
         m_form.Check(channel)->setChecked(*active == 1.0);
     }
@@ -106,7 +106,7 @@ void MainWindowController::restoreCheck(int channel) {
 
 void MainWindowController::restoreMember(int array, const QString& section, const QString& key) {
     const std::optional<std::int16_t> member =
-        usable(convert::ToInt16(m_settings.ReadSetting(section, key)));
+        usable(convert::toInt16(m_settings.ReadSetting(section, key)));
     // A number that names no member of the array leaves the selection as it is.
     if (QAbstractButton* button = member ? m_form.Option(array, *member) : nullptr) {
         button->setChecked(true);
@@ -114,7 +114,7 @@ void MainWindowController::restoreMember(int array, const QString& section, cons
 }
 
 void MainWindowController::restoreVolume() {
-    if (const std::optional<std::int32_t> volume = usable(convert::ToInt32(
+    if (const std::optional<std::int32_t> volume = usable(convert::toInt32(
             m_settings.ReadSetting(QStringLiteral("Volume"), QStringLiteral("V"))))) {
         const QSlider* slider = m_form.Slider1();
         m_form.Slider1()->setValue(std::clamp(*volume, slider->minimum(), slider->maximum()));
@@ -155,7 +155,7 @@ void MainWindowController::Option4_Click(std::int16_t Index) {
         }
     }
     m_settings.WriteSetting(QStringLiteral("WaveForm"), QStringLiteral("Form"),
-                            convert::FromInteger(Index));
+                            convert::fromInteger(Index));
 }
 
 void MainWindowController::optMediaMode_Click(std::int16_t) {
@@ -186,7 +186,7 @@ void MainWindowController::Slider1_Change() {
         }
     }
     m_settings.WriteSetting(QStringLiteral("Volume"), QStringLiteral("V"),
-                            convert::FromInteger(m_form.Slider1()->value()));
+                            convert::fromInteger(m_form.Slider1()->value()));
 }
 
 // The help viewer lands with the help file.
@@ -211,7 +211,7 @@ void MainWindowController::channelCheckClick(int channel) {
         }
     }
     m_settings.WriteSetting(sectionOf(channel), QStringLiteral("Active"),
-                            convert::FromInteger(m_form.checkValue(channel)));
+                            convert::fromInteger(m_form.checkValue(channel)));
 }
 
 void MainWindowController::channelOptionClick(int channel, std::int16_t index) {
@@ -219,7 +219,7 @@ void MainWindowController::channelOptionClick(int channel, std::int16_t index) {
         restartChannel(channel);
     }
     m_settings.WriteSetting(sectionOf(channel), QStringLiteral("Freq"),
-                            convert::FromInteger(index));
+                            convert::fromInteger(index));
 }
 
 void MainWindowController::restartChannel(int channel) {

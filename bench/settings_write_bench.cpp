@@ -20,38 +20,38 @@ QTemporaryDir* programDir(int extraLines) {
     for (int i = 0; i < extraLines; ++i) {
         text += "Note" + QByteArray::number(i) + "=some text someone typed by hand\n";
     }
-    QFile f(iniEdit::SettingsPath(dir->path()));
+    QFile f(iniEdit::settingsPath(dir->path()));
     if (f.open(QIODevice::WriteOnly)) {
         f.write(text);
     }
     return dir;
 }
 
-void BM_WriteSetting(benchmark::State& state) {
+void writeOneSetting(benchmark::State& state) {
     std::unique_ptr<QTemporaryDir> dir(programDir(int(state.range(0))));
     int value = 0;
     for (auto _ : state) {
         const auto result =
             iniEdit::WriteSetting(dir->path(), "Volume", "V", QString::number(value++ % 11));
-        if (!result.ok) {
-            state.SkipWithError(result.reason.toStdString().c_str());
+        if (!result.ok()) {
+            state.SkipWithError(result.reason().toStdString().c_str());
         }
     }
 }
-BENCHMARK(BM_WriteSetting)
+BENCHMARK(writeOneSetting)
     ->Arg(0)
     ->Arg(1000)
     ->Arg(10000)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 
-void BM_ReadSetting(benchmark::State& state) {
+void readOneSetting(benchmark::State& state) {
     std::unique_ptr<QTemporaryDir> dir(programDir(int(state.range(0))));
     for (auto _ : state) {
         benchmark::DoNotOptimize(iniEdit::ReadSetting(dir->path(), "Volume", "V"));
     }
 }
-BENCHMARK(BM_ReadSetting)->Arg(0)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(readOneSetting)->Arg(0)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -69,20 +69,27 @@ vemba_quiet_qt_env() {
 }
 
 # Configures once, then rebuilds only what changed: everything, or the
-# targets named after the preset.
+# targets named after the preset. "--dir DIR" first builds the preset in DIR
+# (relative to the source tree) instead of build/<preset>.
 vemba_build() {
+    local dir=
+    if [ "${1:-}" = --dir ]; then
+        dir=$2
+        shift 2
+    fi
     local preset=$1
     shift
+    dir=${dir:-build/$preset}
     cd "$VEMBA_ROOT" || exit 1
-    if [ ! -f "build/$preset/build.ninja" ]; then
+    if [ ! -f "$dir/build.ninja" ]; then
         mkdir -p build
-        cmake --preset "$preset" >/dev/null 2>"$VEMBA_ROOT/build/configure-$preset.log" ||
+        cmake --preset "$preset" -B "$dir" >/dev/null 2>"$VEMBA_ROOT/build/configure-$preset.log" ||
             { cat "$VEMBA_ROOT/build/configure-$preset.log" >&2; die "configure ($preset) failed"; }
     fi
     local log
     log=$(mktemp)
     # Quiet when all is well; the whole log when the build fails.
-    if ! cmake --build --preset "$preset" ${1:+--target "$@"} >"$log" 2>&1; then
+    if ! cmake --build "$dir" ${1:+--target "$@"} >"$log" 2>&1; then
         cat "$log" >&2
         rm -f "$log"
         die "build ($preset) failed"

@@ -101,51 +101,51 @@ double roundHalfEven(double x) {
 template <typename Int> Converted<Int> toInteger(const QString& text) {
     const Parsed parsed = parse(text);
     if (parsed.failure != Failure::None) {
-        return {Int{}, parsed.failure};
+        return parsed.failure;
     }
     const double r = roundHalfEven(parsed.value);
     if (r < double(std::numeric_limits<Int>::min()) ||
         r > double(std::numeric_limits<Int>::max())) {
-        return {Int{}, Failure::Overflow};
+        return Failure::Overflow;
     }
-    return {static_cast<Int>(r)};
+    return static_cast<Int>(r);
 }
 
 } // namespace
 
-Converted<std::int16_t> ToInt16(const QString& text) {
+Converted<std::int16_t> toInt16(const QString& text) {
     return toInteger<std::int16_t>(text);
 }
 
-Converted<std::int32_t> ToInt32(const QString& text) {
+Converted<std::int32_t> toInt32(const QString& text) {
     return toInteger<std::int32_t>(text);
 }
 
-Converted<double> ToDouble(const QString& text) {
+Converted<double> toDouble(const QString& text) {
     const Parsed parsed = parse(text);
     if (parsed.failure != Failure::None) {
-        return {0.0, parsed.failure};
+        return parsed.failure;
     }
-    return {parsed.value};
+    return parsed.value;
 }
 
-Converted<float> ToSingle(const QString& text) {
+Converted<float> toSingle(const QString& text) {
     const Parsed parsed = parse(text);
     if (parsed.failure != Failure::None) {
-        return {0.0f, parsed.failure};
+        return parsed.failure;
     }
     // Beyond FLT_MAX plus half a step the value would round to infinity.
     if (std::fabs(parsed.value) >= 0x1.ffffffp+127) {
-        return {0.0f, Failure::Overflow};
+        return Failure::Overflow;
     }
-    return {static_cast<float>(parsed.value)};
+    return static_cast<float>(parsed.value);
 }
 
-QString FromInteger(std::int64_t value) {
+QString fromInteger(std::int64_t value) {
     return QString::number(qint64(value));
 }
 
-QString FromSingle(float value) {
+QString fromSingle(float value) {
     if (value == 0.0f) {
         return QStringLiteral("0"); // no "-0"
     }

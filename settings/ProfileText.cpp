@@ -20,7 +20,7 @@ struct Line {
 
 // Editors on Windows like to start a UTF-8 file with a byte order mark; it
 // must not hide the first section header.
-constexpr char kBom[] = "\xEF\xBB\xBF";
+constexpr char byteOrderMark[] = "\xEF\xBB\xBF";
 
 char asciiLower(char c) {
     return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
@@ -60,7 +60,7 @@ void trimRange(const QByteArray& text, qsizetype& begin, qsizetype& end) {
 Line classify(const QByteArray& text, qsizetype begin, qsizetype contentEnd, qsizetype end) {
     Line line{begin, contentEnd, end};
     qsizetype p = begin;
-    if (begin == 0 && text.startsWith(kBom)) {
+    if (begin == 0 && text.startsWith(byteOrderMark)) {
         p += 3;
     }
     while (p < contentEnd && isBlank(text[p])) {

@@ -17,8 +17,8 @@ std::optional<QByteArray> lookup(const QByteArray& text, const QByteArray& secti
 
 // The text with the entry set to value: the first matching entry's value is
 // replaced where it stands, a missing key is added after the last entry of the
-// section, a missing section is appended at the end. Names must pass
-// checkNames() and the value checkValue().
+// section, a missing section is appended at the end. The entry must pass
+// checkEntry().
 QByteArray withEntry(const QByteArray& text, const QByteArray& section, const QByteArray& key,
                      const QByteArray& value);
 

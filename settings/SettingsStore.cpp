@@ -15,13 +15,13 @@ QString SettingsStore::ReadSetting(const QString& section, const QString& key) c
 
 void SettingsStore::WriteSetting(const QString& section, const QString& key, const QString& value) {
     const iniEdit::WriteResult result = iniEdit::WriteSetting(m_programDir, section, key, value);
-    if (result.ok || m_failureTold) {
+    if (result.ok() || m_failureTold) {
         return;
     }
     // One message per run is enough: every later write would fail the same way.
     m_failureTold = true;
     if (m_onFirstFailure) {
-        m_onFirstFailure(result.reason);
+        m_onFirstFailure(result.reason());
     }
 }
 

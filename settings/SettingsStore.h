@@ -18,8 +18,6 @@ public:
     QString ReadSetting(const QString& section, const QString& key) const;
     void WriteSetting(const QString& section, const QString& key, const QString& value);
 
-    const QString& programDir() const { return m_programDir; }
-
 private:
     QString m_programDir;
     FailureCallback m_onFirstFailure;

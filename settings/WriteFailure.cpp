@@ -9,9 +9,10 @@ namespace vemba::iniEdit::failure {
 namespace {
 
 WriteResult told(const QString& path, const QString& why) {
-    return {false, QStringLiteral("設定ファイル「%1」に書き込めませんでした。\n理由: %2\n"
-                                  "変更した設定は保存されていません。")
-                       .arg(path, why)};
+    return WriteResult::failed(
+        QStringLiteral("設定ファイル「%1」に書き込めませんでした。\n理由: %2\n"
+                       "変更した設定は保存されていません。")
+            .arg(path, why));
 }
 
 bool mayWrite(const QString& path) {

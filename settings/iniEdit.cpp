@@ -14,15 +14,15 @@ namespace vemba::iniEdit {
 namespace {
 
 // What the profile functions could hand back: 1023 bytes and a terminator.
-constexpr qsizetype kMaxValueBytes = 1023;
+constexpr qsizetype maxValueBytes = 1023;
 
-// Cuts at most kMaxValueBytes without splitting a UTF-8 sequence, so the
+// Cuts at most maxValueBytes without splitting a UTF-8 sequence, so the
 // last character is whole rather than a replacement mark.
 QByteArray clippedValue(QByteArray value) {
-    if (value.size() <= kMaxValueBytes) {
+    if (value.size() <= maxValueBytes) {
         return value;
     }
-    qsizetype cut = kMaxValueBytes;
+    qsizetype cut = maxValueBytes;
     while (cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80) {
         --cut;
     }
@@ -31,7 +31,6 @@ QByteArray clippedValue(QByteArray value) {
 }
 
 struct FileText {
-    bool ok = true;
     QByteArray text;
     WriteResult failure;
 };
@@ -43,24 +42,24 @@ FileText currentText(const QString& path, const QString& programDir) {
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink()) {
         if (!QFileInfo(programDir).isDir()) {
-            return {false, {}, failure::missingDirectory(path, programDir)};
+            return {{}, failure::missingDirectory(path, programDir)};
         }
         return {};
     }
     if (info.isDir()) {
-        return {false, {}, failure::directoryInPlace(path)};
+        return {{}, failure::directoryInPlace(path)};
     }
     if (!info.isFile()) {
-        return {false, {}, failure::notAFile(path)};
+        return {{}, failure::notAFile(path)};
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        return {false, {}, failure::unreadable(path, file.errorString())};
+        return {{}, failure::unreadable(path, file.errorString())};
     }
     FileText result;
     result.text = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        return {false, {}, failure::unreadable(path, file.errorString())};
+        return {{}, failure::unreadable(path, file.errorString())};
     }
     return result;
 }
@@ -77,12 +76,12 @@ void syncDirectory(const QString& dir) {
 
 } // namespace
 
-QString SettingsPath(const QString& programDir) {
+QString settingsPath(const QString& programDir) {
     return programDir + QStringLiteral("/setting.ini");
 }
 
 QString ReadSetting(const QString& programDir, const QString& section, const QString& key) {
-    const QString path = SettingsPath(programDir);
+    const QString path = settingsPath(programDir);
     if (!QFileInfo(path).isFile()) {
         return {};
     }
@@ -99,7 +98,7 @@ QString ReadSetting(const QString& programDir, const QString& section, const QSt
 
 WriteResult WriteSetting(const QString& programDir, const QString& section, const QString& key,
                          const QString& value) {
-    const QString path = SettingsPath(programDir);
+    const QString path = settingsPath(programDir);
     const QByteArray sectionBytes = section.toLocal8Bit();
     const QByteArray keyBytes = key.toLocal8Bit();
     const QByteArray valueBytes = value.toLocal8Bit();
@@ -109,7 +108,7 @@ WriteResult WriteSetting(const QString& programDir, const QString& section, cons
     }
 
     const FileText current = currentText(path, programDir);
-    if (!current.ok) {
+    if (!current.failure.ok()) {
         return current.failure;
     }
     const QByteArray text = profile::withEntry(current.text, sectionBytes, keyBytes, valueBytes);

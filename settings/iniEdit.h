@@ -1,17 +1,31 @@
 #pragma once
 
 #include <QString>
+#include <utility>
 
 namespace vemba::iniEdit {
 
 // Outcome of a write; a failure says why, in the user's language.
-struct WriteResult {
-    bool ok = true;
-    QString reason;
+class WriteResult {
+public:
+    WriteResult() = default; // success
+    static WriteResult failed(QString reason) {
+        WriteResult result;
+        result.m_ok = false;
+        result.m_reason = std::move(reason);
+        return result;
+    }
+
+    bool ok() const { return m_ok; }
+    const QString& reason() const { return m_reason; }
+
+private:
+    bool m_ok = true;
+    QString m_reason;
 };
 
 // The settings file of a program directory: the directory followed by "/setting.ini".
-QString SettingsPath(const QString& programDir);
+QString settingsPath(const QString& programDir);
 
 // The entry's value, at most 1023 bytes of it; empty text for a missing file,
 // section or key and for an empty value. Never fails.

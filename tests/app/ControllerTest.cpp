@@ -40,12 +40,12 @@ protected:
             form->Check(channel)->setChecked(false);
         }
         audio.log.clear();
-        QFile::remove(iniEdit::SettingsPath(dir.path()));
+        QFile::remove(iniEdit::settingsPath(dir.path()));
     }
 
     // The settings file's entries as "section/key=value" lines.
     QStringList written() const {
-        QFile file(iniEdit::SettingsPath(dir.path()));
+        QFile file(iniEdit::settingsPath(dir.path()));
         if (!file.open(QIODevice::ReadOnly)) {
             return {};
         }
@@ -286,7 +286,7 @@ TEST_F(ControllerTest, UnwritableSettingsAreToldOnceAndTheWindowGoesOn) {
     form->Slider1()->setValue(3);
     form->Option(4, 1)->setChecked(true);
     ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].contains(iniEdit::SettingsPath(dir.path())));
+    EXPECT_TRUE(messages[0].contains(iniEdit::settingsPath(dir.path())));
     EXPECT_EQ(audio.log.filter("play").size(), 2) << "channel 1 started, then restarted";
 }
 

@@ -96,7 +96,7 @@ protected:
     void store(const Entries& entries) {
         for (const auto& [name, value] : entries) {
             const QStringList parts = name.split('/');
-            ASSERT_TRUE(iniEdit::WriteSetting(dir.path(), parts[0], parts[1], value).ok);
+            ASSERT_TRUE(iniEdit::WriteSetting(dir.path(), parts[0], parts[1], value).ok());
         }
     }
 
@@ -106,7 +106,7 @@ protected:
     }
 
     QByteArray file() const {
-        QFile f(iniEdit::SettingsPath(dir.path()));
+        QFile f(iniEdit::settingsPath(dir.path()));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
@@ -221,7 +221,7 @@ TEST_P(LoadTest, AppliesEachUsableEntryAndWritesItBack) {
         EXPECT_EQ(stored(name), value) << name.toStdString();
     }
     if (c.file.empty()) {
-        EXPECT_FALSE(QFile::exists(iniEdit::SettingsPath(dir.path())));
+        EXPECT_FALSE(QFile::exists(iniEdit::settingsPath(dir.path())));
     }
     EXPECT_EQ(audio.log, QStringList{}) << "start-up opens no device and plays nothing";
     EXPECT_TRUE(form->optMediaMode(1)->isChecked());

@@ -17,12 +17,12 @@ namespace {
 
 using namespace vemba;
 
-// Step n of the writer stores round n / kCount into entry n % kCount, so at
+// Step n of the writer stores round n / entryCount into entry n % entryCount, so at
 // any moment the first entries hold round R and the rest round R-1. A torn,
 // lost or half-applied write breaks that pattern.
-const char* const kEntries[][2] = {{"Position", "Top"}, {"Position", "Left"}, {"Sound1", "Active"},
-                                   {"Sound2", "Freq"},  {"WaveForm", "Form"}, {"Volume", "V"}};
-constexpr int kCount = int(std::size(kEntries));
+const char* const entries[][2] = {{"Position", "Top"}, {"Position", "Left"}, {"Sound1", "Active"},
+                                  {"Sound2", "Freq"},  {"WaveForm", "Form"}, {"Volume", "V"}};
+constexpr int entryCount = int(std::size(entries));
 
 // Long and made of its round throughout, so a cut or mixed value cannot pass.
 QString roundValue(int round) {
@@ -31,29 +31,29 @@ QString roundValue(int round) {
 
 // The next step the file asks for, or -1 when it does not hold the pattern.
 int stepOf(const QString& dir) {
-    int rounds[kCount];
-    for (int i = 0; i < kCount; ++i) {
-        const QString value = iniEdit::ReadSetting(dir, kEntries[i][0], kEntries[i][1]);
+    int rounds[entryCount];
+    for (int i = 0; i < entryCount; ++i) {
+        const QString value = iniEdit::ReadSetting(dir, entries[i][0], entries[i][1]);
         bool ok = false;
         rounds[i] = value.section(u':', 0, 0).toInt(&ok);
         if (!ok || value != roundValue(rounds[i])) {
             return -1;
         }
     }
-    const int j = int(std::count(rounds, rounds + kCount, rounds[0]));
-    for (int i = 0; i < kCount; ++i) {
+    const int j = int(std::count(rounds, rounds + entryCount, rounds[0]));
+    for (int i = 0; i < entryCount; ++i) {
         if (rounds[i] != rounds[0] - (i >= j)) {
             return -1;
         }
     }
-    return rounds[0] * kCount + j;
+    return rounds[0] * entryCount + j;
 }
 
 // Runs in a forked child: steps from n on, count of them or forever.
 [[noreturn]] void writeSteps(const QString& dir, int n, int count) {
     for (; count != 0; --count, ++n) {
-        const auto& e = kEntries[n % kCount];
-        if (!iniEdit::WriteSetting(dir, e[0], e[1], roundValue(n / kCount)).ok) {
+        const auto& e = entries[n % entryCount];
+        if (!iniEdit::WriteSetting(dir, e[0], e[1], roundValue(n / entryCount)).ok()) {
             _exit(4);
         }
     }
@@ -63,8 +63,8 @@ int stepOf(const QString& dir) {
 class KillDuringWrite : public testing::Test {
 protected:
     void SetUp() override {
-        for (const auto& e : kEntries) {
-            ASSERT_TRUE(iniEdit::WriteSetting(dir.path(), e[0], e[1], roundValue(0)).ok);
+        for (const auto& e : entries) {
+            ASSERT_TRUE(iniEdit::WriteSetting(dir.path(), e[0], e[1], roundValue(0)).ok());
         }
     }
 
@@ -80,7 +80,7 @@ protected:
     }
 
     QTemporaryDir dir;
-    int step = kCount; // the next write to do
+    int step = entryCount; // the next write to do
 };
 
 TEST_F(KillDuringWrite, RandomMomentsLeaveOldOrNewValues) {
@@ -151,6 +151,10 @@ bool isRename(unsigned long long nr) {
     return nr == SYS_rename || nr == SYS_renameat || nr == SYS_renameat2;
 }
 
+bool isSync(unsigned long long nr) {
+    return nr == SYS_fsync || nr == SYS_fdatasync;
+}
+
 // The file must switch from the old to the new value exactly at the rename.
 TEST_F(KillDuringWrite, EverySystemCallOfAWrite) {
     const auto calls = traceWrite(dir.path(), step, 0);
@@ -160,9 +164,10 @@ TEST_F(KillDuringWrite, EverySystemCallOfAWrite) {
     ASSERT_EQ(expectIntact(), 1);
     const auto rename = std::find_if(calls.begin(), calls.end(), isRename);
     ASSERT_NE(rename, calls.end()) << "the new file must replace the old one by a rename";
-    EXPECT_TRUE(std::any_of(calls.begin(), rename, [](auto nr) {
-        return nr == SYS_fsync || nr == SYS_fdatasync;
-    })) << "the new file must reach the disk before it replaces the old one";
+    EXPECT_TRUE(std::any_of(calls.begin(), rename, isSync))
+        << "the new file must reach the disk before it replaces the old one";
+    EXPECT_TRUE(std::any_of(rename, calls.end(), isSync))
+        << "the rename must reach the disk before the write returns";
     for (std::size_t k = 1; k <= calls.size(); ++k) {
         // Judged on this run's own calls (the allocator may add one here and
         // there): those before the killed one have completed.
