@@ -1,5 +1,7 @@
 #include "FormLayout.h"
 
+#include "Colors.h"
+
 #include <array>
 
 namespace vemba {
@@ -7,9 +9,9 @@ namespace vemba {
 namespace {
 
 using K = ControlKind;
-constexpr std::uint32_t kRed = 0x000000FF;
-constexpr std::uint32_t kBlue = 0x00FF0000;
-constexpr std::uint32_t kWhite = 0x00FFFFFF;
+constexpr std::uint32_t kRed = bgr::red;
+constexpr std::uint32_t kBlue = bgr::blue;
+constexpr std::uint32_t kWhite = bgr::white;
 constexpr std::optional<std::uint32_t> kNone;
 
 // Rows are in creation order: every container before what it holds.

@@ -1,5 +1,6 @@
 #include "MainWindowController.h"
 
+#include "Colors.h"
 #include "Conversions.h"
 #include "Form1.h"
 #include "SettingsStore.h"
@@ -19,9 +20,6 @@
 namespace vemba {
 
 namespace {
-
-constexpr std::uint32_t kLampOn = 255;
-constexpr std::uint32_t kLampOff = 0xFFFFFF;
 
 QString sectionOf(int channel) {
     return QStringLiteral("Sound%1").arg(channel);
@@ -160,7 +158,7 @@ void MainWindowController::Option4_Click(std::int16_t Index) {
 
 void MainWindowController::optMediaMode_Click(std::int16_t) {
     if (switchIsOn()) {
-        m_form.setLabel1BackColor(kLampOn);
+        m_form.setLabel1BackColor(bgr::red);
         m_engine.InitSoundDevice();
         for (int channel = 1; channel <= 3; ++channel) {
             if (ticked(channel)) {
@@ -169,7 +167,7 @@ void MainWindowController::optMediaMode_Click(std::int16_t) {
             }
         }
     } else {
-        m_form.setLabel1BackColor(kLampOff);
+        m_form.setLabel1BackColor(bgr::white);
         for (int channel = 1; channel <= 3; ++channel) {
             if (ticked(channel)) {
                 m_engine.StopChannel(channel);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Colors.h"
+
 #include <QPoint>
 #include <QSize>
 #include <cstdint>
@@ -10,7 +12,7 @@ namespace vemba {
 class PictureBox;
 
 // The preview curves' colour, 0x00BBGGRR: dark green.
-inline constexpr std::uint32_t kWavePreviewColor = 0x00008000;
+inline constexpr std::uint32_t kWavePreviewColor = bgr::darkGreen;
 
 // Sets one point (x, y) of preview box `member` (0 sine, 1 triangle), in the
 // boxes' own coordinates.

@@ -1,5 +1,6 @@
 #include "frmAbout.h"
 
+#include "Colors.h"
 #include "FormBuilder.h"
 #include "Twips.h"
 
@@ -13,9 +14,6 @@ namespace vemba {
 namespace {
 
 using K = ControlKind;
-constexpr std::uint32_t kBlack = 0x00000000;
-constexpr std::uint32_t kGrey = 0x00808080;
-constexpr std::uint32_t kWhite = 0x00FFFFFF;
 constexpr FontSpec kTitleFont{"ＭＳ Ｐゴシック", 14.25, true};
 
 // Rows in creation order: the white line first, so that the grey one lies on
@@ -24,15 +22,15 @@ constexpr std::array<ControlRow, 8> kControls{{
     {"picIcon", -1, K::ImageBox, nullptr, nullptr, 240, 120, 480, 480, 1, 0},
     {"cmdOK", -1, K::CommandButton, nullptr, "OK", 4320, 1320, 1185, 345, 0, 0, std::nullopt,
      std::nullopt, nullptr, DefaultButton | CancelButton},
-    {"lblTitle", -1, K::Label, nullptr, "ヴェンバPC", 960, 217, 1605, 333, 4, 0, kBlack,
+    {"lblTitle", -1, K::Label, nullptr, "ヴェンバPC", 960, 217, 1605, 333, 4, 0, bgr::black,
      std::nullopt, &kTitleFont},
     {"lblVersion", -1, K::Label, nullptr, "Version 1.00", 2880, 290, 1605, 225, 5, 0},
     {"lblDescription", -1, K::Label, nullptr, "血を吸うメスの蚊を追い払います。", 1050, 840, 3885,
-     330, 2, 0, kBlack},
-    {"Line1", 0, K::Line, nullptr, nullptr, 0, 1200, 5549, 0, -1, 2, kWhite},
-    {"Line1", 1, K::Line, nullptr, nullptr, 0, 1200, 5564, 0, -1, 1, kGrey},
+     330, 2, 0, bgr::black},
+    {"Line1", 0, K::Line, nullptr, nullptr, 0, 1200, 5549, 0, -1, 2, bgr::white},
+    {"Line1", 1, K::Line, nullptr, nullptr, 0, 1200, 5564, 0, -1, 1, bgr::grey},
     {"lblDisclaimer", -1, K::Label, nullptr, "Copyright (C) 2026. All rights reserved.", 120, 1320,
-     4110, 465, 3, 0, kBlack},
+     4110, 465, 3, 0, bgr::black},
 }};
 
 } // namespace
