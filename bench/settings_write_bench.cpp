@@ -27,7 +27,7 @@ QTemporaryDir* programDir(int extraLines) {
     return dir;
 }
 
-void BM_WriteSetting(benchmark::State& state) {
+void writeSettingLatency(benchmark::State& state) {
     std::unique_ptr<QTemporaryDir> dir(programDir(int(state.range(0))));
     int value = 0;
     for (auto _ : state) {
@@ -38,20 +38,20 @@ void BM_WriteSetting(benchmark::State& state) {
         }
     }
 }
-BENCHMARK(BM_WriteSetting)
+BENCHMARK(writeSettingLatency)
     ->Arg(0)
     ->Arg(1000)
     ->Arg(10000)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 
-void BM_ReadSetting(benchmark::State& state) {
+void readSettingLatency(benchmark::State& state) {
     std::unique_ptr<QTemporaryDir> dir(programDir(int(state.range(0))));
     for (auto _ : state) {
         benchmark::DoNotOptimize(iniEdit::ReadSetting(dir->path(), "Volume", "V"));
     }
 }
-BENCHMARK(BM_ReadSetting)->Arg(0)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(readSettingLatency)->Arg(0)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
