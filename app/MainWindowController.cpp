@@ -83,7 +83,7 @@ void MainWindowController::Slider1_Change() {
     if (switchIsOn()) {
         const std::int32_t volume = SoundEngine::VolumeFromSlider(m_form.sliderPosition());
         for (int channel = 1; channel <= 3; ++channel) {
-            m_form.engine().SetChannelVolume(channel, volume);
+            m_form.engine().setChannelVolume(channel, volume);
         }
     }
     m_form.settings().WriteSetting(QStringLiteral("Volume"), QStringLiteral("V"),

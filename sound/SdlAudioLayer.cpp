@@ -113,14 +113,13 @@ public:
                     .arg(Mixer::kMaxVoices));
         }
         buffer = std::make_unique<SdlSoundBuffer>(m_core, voice, data->frames(),
-                                                  (description.lFlags & DSBCAPS_CTRLVOLUME) != 0);
+                                                  (description.flags & DSBCAPS_CTRLVOLUME) != 0);
         m_core->changed();
         return Status::success();
     }
 
 private:
     std::shared_ptr<OutputCore> m_core;
-    WindowHandle m_window = 0;
 };
 
 class SdlAudioRoot : public AudioRoot {
