@@ -87,12 +87,11 @@ public:
     explicit SdlSoundDevice(std::shared_ptr<OutputCore> core) : m_core(std::move(core)) {}
     ~SdlSoundDevice() override { m_core->shutDown(); }
 
-    Status setCooperativeLevel(WindowHandle window, std::int32_t level) override {
-        // Linux has no focus-bound audibility; the window is only recorded.
+    // Linux has no focus-bound audibility: the window plays no part.
+    Status setCooperativeLevel(WindowHandle, std::int32_t level) override {
         if (level < DSSCL_NORMAL || level > 4) {
             return Status::failure(QStringLiteral("協調レベル %1 は不正です。").arg(level));
         }
-        m_window = window;
         return Status::success();
     }
 
