@@ -277,14 +277,9 @@ void Mixer::applyWord(Live& v, std::uint64_t w, bool silenced) {
     const float gain = gainOf(volumeOf(w));
     if (v.main >= 0) {
         if (volumeOf(w) != volumeOf(v.word)) {
-            Head& h = v.heads[v.main];
-            if (h.fresh) {
-                // Not yet heard: the start ramp goes straight to the new level.
-                h.target = gain;
-                h.step = (gain - h.gain) / static_cast<float>(h.rampLeft);
-            } else {
-                rampTo(h, gain);
-            }
+            // A head not yet heard still has its whole start ramp ahead: it
+            // now leads straight to the new level.
+            rampTo(v.heads[v.main], gain);
         }
     } else if (playing) {
         startHead(v, v.resumePos, gain);
