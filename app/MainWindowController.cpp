@@ -180,7 +180,7 @@ void MainWindowController::Slider1_Change() {
     if (switchIsOn()) {
         const std::int32_t volume = SoundEngine::VolumeFromSlider(m_form.Slider1()->value());
         for (int channel = 1; channel <= 3; ++channel) {
-            m_engine.SetChannelVolume(channel, volume);
+            m_engine.setChannelVolume(channel, volume);
         }
     }
     m_settings.WriteSetting(QStringLiteral("Volume"), QStringLiteral("V"),

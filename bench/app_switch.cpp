@@ -7,12 +7,12 @@
 #include "ProgramWindow.h"
 #include "SdlAudioLayer.h"
 #include "SdlOutput.h"
+#include "SoundProbe.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
@@ -91,24 +91,23 @@ void measureSwitch(benchmark::State& state, int measured) {
     QTest::qWait(100);
 }
 
-void BM_OnToFirstSound(benchmark::State& state) {
+void onToFirstSound(benchmark::State& state) {
     measureSwitch(state, 0);
 }
 
-void BM_OffToSilence(benchmark::State& state) {
+void offToSilence(benchmark::State& state) {
     measureSwitch(state, 1);
 }
 
-BENCHMARK(BM_OnToFirstSound)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
-BENCHMARK(BM_OffToSilence)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(onToFirstSound)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(offToSilence)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 
 } // namespace
 
 int main(int argc, char** argv) {
     QTemporaryDir server;
     QTemporaryDir program;
-    const QString fixture = QStringLiteral(VEMBA_SOURCE_DIR "/tests/support/pulse-fixture");
-    if (QProcess::execute(fixture, {QStringLiteral("start"), server.path()}) != 0) {
+    if (!vemba::probe::pulseFixture("start", server.path())) {
         std::fprintf(stderr, "could not start the PulseAudio server\n");
         return 1;
     }
@@ -117,13 +116,6 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    // A null sink paces its clients only while something records it.
-    QProcess recorder;
-    recorder.setStandardOutputFile(QProcess::nullDevice());
-    recorder.start(QStringLiteral("parec"),
-                   {QStringLiteral("--latency-msec=20"), QStringLiteral("-d"),
-                    QStringLiteral("vemba_null.monitor")});
-    recorder.waitForStarted();
 
     const QDir tones(QStringLiteral(VEMBA_PROGRAM_DIR));
     for (const QString& name : tones.entryList({QStringLiteral("*.wav")})) {
@@ -133,27 +125,33 @@ int main(int argc, char** argv) {
     int status = 0;
     {
         QApplication app(argc, argv);
-        vemba::installFormAppearance();
-        vemba::audio::SdlAudioLayer layer;
-        vemba::ProgramWindow window({program.path(), &layer});
-        window.errors().setShowsMessageBoxes(false);
-        window.form().show();
-        g_form = &window.form();
-        vemba::audio::setOutputTap(&tap);
+        // A null sink paces its clients only while something records it.
+        vemba::probe::SinkRecorder recorder;
+        QString error;
+        if (!recorder.start(&error)) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            status = 1;
+        } else {
+            vemba::installFormAppearance();
+            vemba::audio::SdlAudioLayer layer;
+            vemba::ProgramWindow window({program.path(), &layer});
+            window.errors().setShowsMessageBoxes(false);
+            window.form().show();
+            g_form = &window.form();
+            vemba::audio::setOutputTap(&tap);
 
-        // One round before measuring: the first start pays for connecting the
-        // recorder and the server's first stream, which no later click does.
-        switchTo(0);
-        switchTo(1);
-        QTest::qWait(100);
+            // One round before measuring: the first start pays for connecting
+            // the recorder and the server's first stream, which no later click does.
+            switchTo(0);
+            switchTo(1);
+            QTest::qWait(100);
 
-        benchmark::Initialize(&argc, argv);
-        benchmark::RunSpecifiedBenchmarks();
-        benchmark::Shutdown();
-        vemba::audio::setOutputTap(nullptr);
+            benchmark::Initialize(&argc, argv);
+            benchmark::RunSpecifiedBenchmarks();
+            benchmark::Shutdown();
+            vemba::audio::setOutputTap(nullptr);
+        }
     }
-    recorder.kill();
-    recorder.waitForFinished();
-    QProcess::execute(fixture, {QStringLiteral("stop"), server.path()});
+    vemba::probe::pulseFixture("stop", server.path());
     return status;
 }

@@ -10,7 +10,7 @@ namespace {
 using vemba::ToneCatalogue;
 using vemba::WaveShape;
 
-void BM_WriteToneSet(benchmark::State& state) {
+void wholeToneSet(benchmark::State& state) {
     std::string pattern =
         (std::filesystem::temp_directory_path() / "vemba-tones-bench-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
@@ -26,11 +26,11 @@ void BM_WriteToneSet(benchmark::State& state) {
     }
     std::filesystem::remove_all(pattern);
 }
-BENCHMARK(BM_WriteToneSet)->Unit(benchmark::kMillisecond);
+BENCHMARK(wholeToneSet)->Unit(benchmark::kMillisecond);
 
 // One file's synthesis, scaling and dither, without the disk: argument is the
 // catalogue row times two plus the shape.
-void BM_SynthesiseFile(benchmark::State& state) {
+void synthesiseFile(benchmark::State& state) {
     const auto& row = ToneCatalogue::rows()[static_cast<std::size_t>(state.range(0) / 2)];
     const auto shape = state.range(0) % 2 == 0 ? WaveShape::Sine : WaveShape::Triangle;
     const auto name = ToneCatalogue::fileName(row.channel, row.variant, shape);
@@ -45,7 +45,7 @@ void BM_SynthesiseFile(benchmark::State& state) {
     state.counters["frames/s"] =
         benchmark::Counter(static_cast<double>(frames), benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_SynthesiseFile)->DenseRange(0, 29)->Unit(benchmark::kMillisecond);
+BENCHMARK(synthesiseFile)->DenseRange(0, 29)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -37,21 +37,24 @@ inline constexpr std::int32_t DSBCAPS_STICKYFOCUS = 0x4000;
 inline constexpr std::int32_t DSSCL_NORMAL = 1;
 inline constexpr std::int32_t DSBPLAY_LOOPING = 1;
 
+// What a buffer is created with: its capability flags (DSBCAPS_*); a size of
+// 0 takes the whole sound of the file.
 struct BufferDescription {
-    std::int32_t lFlags = 0;
-    std::int32_t lBufferBytes = 0;
-    std::int32_t lReserved = 0;
+    std::int32_t flags = 0;
+    std::int32_t bufferBytes = 0;
+    std::int32_t reserved = 0;
 };
 
+// The sample format asked of a buffer created from a file.
 struct WaveFormat {
-    std::int16_t nFormatTag = 0;
-    std::int16_t nChannels = 0;
-    std::int32_t lSamplesPerSec = 0;
-    std::int32_t lAvgBytesPerSec = 0;
-    std::int16_t nBlockAlign = 0;
-    std::int16_t nBitsPerSample = 0;
-    std::int16_t nSize = 0;
-    std::int32_t lExtra = 0;
+    std::int16_t formatTag = 0;
+    std::int16_t channels = 0;
+    std::int32_t samplesPerSec = 0;
+    std::int32_t avgBytesPerSec = 0;
+    std::int16_t blockAlign = 0;
+    std::int16_t bitsPerSample = 0;
+    std::int16_t extraSize = 0;
+    std::int32_t extra = 0;
 };
 
 // A sound held whole in memory, stopped at its start when created.

@@ -3,6 +3,41 @@
 #include <algorithm>
 #include <cmath>
 
+// One voice (a slot) as the render side sees it; the control side's calls
+// reach it together at the first render after a commit:
+//
+//             addVoice              play
+//     free ------------> stopped ----------> playing ---+
+//       ^                  |     <----------   |   ^    | setPosition:
+//       |                  |        stop       |   +----+ restart there
+//       |          release |                   | release,
+//       |                  v                   | silenceForever
+//       +---- letGo ---- released <------------+
+//
+// A stopped voice keeps the frame to resume from; setPosition moves it.
+// letGo comes once no head of a released voice sounds any more; the control
+// side's reclaim() then frees the slot and its data.
+//
+// A voice has two read heads: the playing one and the tail of the one before
+// it. Every change is heard through a ramp of kRampFrames, never as a step:
+//
+//             start                   ramp ends
+//     idle ----------> fading in -----------------> steady ---+
+//      ^   (play,      (fresh until   |               |  ^    | setVolume:
+//      |    restart)    it renders)   |               |  +----+ ramp to the
+//      |                              |               |         new gain
+//      +--- stop, restart while fresh-+               |
+//      |                              | not fresh:    | stop, restart,
+//      |                              | fadeOut       | release, silence:
+//      |                              v               v fadeOut
+//      +------- ramp ends at 0 ------ tail: fading out
+//
+// A restart (stop, rewind and play in one commit, as the engine does) makes
+// the playing head the tail and starts the other one: the old sound fades
+// out while the new one fades in. A tail begins at the top of a block and
+// ends within it when the block is at least kRampFrames long, as the output
+// stream's always are, so two heads never run short.
+
 namespace vemba::audio {
 
 namespace {
@@ -172,15 +207,7 @@ void Mixer::reclaim() {
 }
 
 void Mixer::settleWithoutOutput() {
-    const bool silenced = m_silenced.load(std::memory_order_acquire);
-    const std::uint64_t seq = m_commitSeq.load(std::memory_order_acquire);
-    update(silenced);
-    bool sounding = false;
-    for (int i = 0; i < kMaxVoices; ++i) {
-        Live& v = m_live[i];
-        if (!v.live) {
-            continue;
-        }
+    pass([](Live& v) {
         // Nothing is heard without a stream: tails end at once, a playing
         // head keeps its place for the next stream.
         for (int h = 0; h < kHeads; ++h) {
@@ -188,12 +215,8 @@ void Mixer::settleWithoutOutput() {
                 v.heads[h].active = false;
             }
         }
-        sounding = sounding || v.main >= 0;
-        if ((v.word & kReleased) != 0 && v.main < 0) {
-            letGo(i);
-        }
-    }
-    m_status.store((seq << 1) | (sounding ? 1u : 0u), std::memory_order_release);
+        return v.main >= 0;
+    });
 }
 
 // ---- render side ----
@@ -254,14 +277,9 @@ void Mixer::applyWord(Live& v, std::uint64_t w, bool silenced) {
     const float gain = gainOf(volumeOf(w));
     if (v.main >= 0) {
         if (volumeOf(w) != volumeOf(v.word)) {
-            Head& h = v.heads[v.main];
-            if (h.fresh) {
-                // Not yet heard: the start ramp goes straight to the new level.
-                h.target = gain;
-                h.step = (gain - h.gain) / static_cast<float>(h.rampLeft);
-            } else {
-                rampTo(h, gain);
-            }
+            // A head not yet heard still has its whole start ramp ahead: it
+            // now leads straight to the new level.
+            rampTo(v.heads[v.main], gain);
         }
     } else if (playing) {
         startHead(v, v.resumePos, gain);
@@ -355,18 +373,28 @@ void Mixer::mixHead(const Live& v, Head& h, float* out, int frames) {
     }
 }
 
-void Mixer::render(float* out, int frames) {
+template <typename Sound> void Mixer::pass(Sound sound) {
     const bool silenced = m_silenced.load(std::memory_order_acquire);
     const std::uint64_t seq = m_commitSeq.load(std::memory_order_acquire);
     update(silenced);
-
-    std::fill(out, out + 2 * static_cast<std::size_t>(frames), 0.0f);
     bool sounding = false;
     for (int i = 0; i < kMaxVoices; ++i) {
         Live& v = m_live[i];
         if (!v.live) {
             continue;
         }
+        const bool sounds = sound(v);
+        sounding = sounding || sounds;
+        if (!sounds && (v.word & kReleased) != 0) {
+            letGo(i);
+        }
+    }
+    m_status.store((seq << 1) | (sounding ? 1u : 0u), std::memory_order_release);
+}
+
+void Mixer::render(float* out, int frames) {
+    std::fill(out, out + 2 * static_cast<std::size_t>(frames), 0.0f);
+    pass([&](Live& v) {
         bool any = false;
         for (Head& h : v.heads) {
             if (h.active) {
@@ -377,16 +405,12 @@ void Mixer::render(float* out, int frames) {
         if (v.main >= 0 && !v.heads[v.main].active) {
             v.main = -1;
         }
-        sounding = sounding || any;
-        if (!any && (v.word & kReleased) != 0) {
-            letGo(i);
-        }
-    }
+        return any;
+    });
     // Mixed in float; an overload is clipped here, never wrapped later.
     for (std::size_t n = 0; n < 2 * static_cast<std::size_t>(frames); ++n) {
         out[n] = std::clamp(out[n], -1.0f, 1.0f);
     }
-    m_status.store((seq << 1) | (sounding ? 1u : 0u), std::memory_order_release);
 }
 
 } // namespace vemba::audio

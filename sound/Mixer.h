@@ -21,7 +21,9 @@ namespace vemba::audio {
 class Mixer {
 public:
     static constexpr int kSampleRate = 48000;
-    static constexpr int kMaxVoices = 64;
+    // Three channels' buffers, and room for those released by quick reloads
+    // while their fade-out and the next callback (some 30 ms) are due.
+    static constexpr int kMaxVoices = 16;
     static constexpr std::int32_t kMinVolume = -10000;
     // A position travels in 25 bits; ten minutes at 48000 Hz fit.
     static constexpr std::uint32_t kMaxFrames = (1u << 25) - 1;
@@ -68,7 +70,8 @@ public:
     static float gainOf(std::int32_t volume);
 
 private:
-    static constexpr int kHeads = 4; // one playing read head plus fading tails
+    // The playing read head and the tail of the one before it (see Mixer.cpp).
+    static constexpr int kHeads = 2;
 
     struct Head {
         std::uint32_t pos = 0;
@@ -102,6 +105,10 @@ private:
     void stage(int voice, std::uint64_t word);
     bool valid(int voice) const;
 
+    // One render-side pass: applies the last commit, asks `sound` of every
+    // live voice whether it still sounds, lets go of released ones that do
+    // not, and reports the outcome for settled().
+    template <typename Sound> void pass(Sound sound);
     void update(bool silenced);
     void applyWord(Live& v, std::uint64_t word, bool silenced);
     void startHead(Live& v, std::uint32_t pos, float gain);

@@ -87,12 +87,11 @@ public:
     explicit SdlSoundDevice(std::shared_ptr<OutputCore> core) : m_core(std::move(core)) {}
     ~SdlSoundDevice() override { m_core->shutDown(); }
 
-    Status setCooperativeLevel(WindowHandle window, std::int32_t level) override {
-        // Linux has no focus-bound audibility; the window is only recorded.
+    // Linux has no focus-bound audibility: the window plays no part.
+    Status setCooperativeLevel(WindowHandle, std::int32_t level) override {
         if (level < DSSCL_NORMAL || level > 4) {
             return Status::failure(QStringLiteral("協調レベル %1 は不正です。").arg(level));
         }
-        m_window = window;
         return Status::success();
     }
 
@@ -113,14 +112,13 @@ public:
                     .arg(Mixer::kMaxVoices));
         }
         buffer = std::make_unique<SdlSoundBuffer>(m_core, voice, data->frames(),
-                                                  (description.lFlags & DSBCAPS_CTRLVOLUME) != 0);
+                                                  (description.flags & DSBCAPS_CTRLVOLUME) != 0);
         m_core->changed();
         return Status::success();
     }
 
 private:
     std::shared_ptr<OutputCore> m_core;
-    WindowHandle m_window = 0;
 };
 
 class SdlAudioRoot : public AudioRoot {

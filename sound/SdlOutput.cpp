@@ -104,7 +104,7 @@ Status OutputCore::openStream() {
     }
     // SDL keeps one connection to the sound server; once the server has gone
     // away, only a fresh start of the subsystem finds it again.
-    if (m_device == 0 && m_system->openStreams == 0) {
+    if (m_device == 0 && m_system->openStreams() == 0) {
         started = m_system->restart();
         if (started) {
             m_device = open();
@@ -114,7 +114,7 @@ Status OutputCore::openStream() {
         const QString reason = started ? sdlError() : started.reason();
         return Status::failure(QStringLiteral("音声出力デバイスを開けません: %1").arg(reason));
     }
-    ++m_system->openStreams;
+    m_system->streamOpened();
     m_running = false;
     return Status::success();
 }
@@ -126,7 +126,7 @@ void OutputCore::closeStream() {
     SDL_CloseAudioDevice(m_device); // waits for the callback to return
     m_device = 0;
     m_running = false;
-    --m_system->openStreams;
+    m_system->streamClosed();
 }
 
 void OutputCore::changed() {
@@ -134,32 +134,35 @@ void OutputCore::changed() {
         flush();
         return;
     }
-    if (m_flushScheduled) {
+    later(0, &OutputCore::m_flushScheduled, &OutputCore::flush);
+}
+
+void OutputCore::scheduleHousekeeping() {
+    if (QCoreApplication::instance() != nullptr) {
+        later(kHousekeepingMs, &OutputCore::m_housekeepingScheduled, &OutputCore::housekeeping);
+    }
+}
+
+void OutputCore::later(int ms, bool OutputCore::*scheduled, void (OutputCore::*work)()) {
+    if (this->*scheduled) {
         return;
     }
-    m_flushScheduled = true;
-    QTimer::singleShot(0, [weak = weak_from_this()] {
+    this->*scheduled = true;
+    QTimer::singleShot(ms, [weak = weak_from_this(), scheduled, work] {
         if (auto self = weak.lock()) {
-            self->m_flushScheduled = false;
-            self->flush();
+            (*self).*scheduled = false;
+            ((*self).*work)();
         }
     });
 }
 
 void OutputCore::flush() {
     m_mixer.commit();
-    if (m_device != 0) {
-        if (!m_running && m_mixer.anyPlaying()) {
-            SDL_PauseAudioDevice(m_device, 0);
-            m_running = true;
-        }
-    } else {
-        m_mixer.settleWithoutOutput();
+    if (m_device != 0 && !m_running && m_mixer.anyPlaying()) {
+        SDL_PauseAudioDevice(m_device, 0);
+        m_running = true;
     }
-    m_mixer.reclaim();
-    if ((m_device != 0 && !m_mixer.anyPlaying()) || m_mixer.hasPendingRelease()) {
-        scheduleHousekeeping();
-    }
+    tidy();
 }
 
 void OutputCore::shutDown() {
@@ -168,24 +171,15 @@ void OutputCore::shutDown() {
     changed();
 }
 
-void OutputCore::scheduleHousekeeping() {
-    if (m_housekeepingScheduled || QCoreApplication::instance() == nullptr) {
-        return;
-    }
-    m_housekeepingScheduled = true;
-    QTimer::singleShot(kHousekeepingMs, [weak = weak_from_this()] {
-        if (auto self = weak.lock()) {
-            self->m_housekeepingScheduled = false;
-            self->housekeeping();
-        }
-    });
-}
-
 void OutputCore::housekeeping() {
     if (m_device != 0 && !m_mixer.anyPlaying() && (!m_running || m_mixer.settled())) {
         // SDL keeps a paused stream's thread running: close it instead.
         closeStream();
     }
+    tidy();
+}
+
+void OutputCore::tidy() {
     if (m_device == 0) {
         m_mixer.settleWithoutOutput();
     }

@@ -37,11 +37,14 @@ public:
     // Quits and starts the subsystem again, so that a sound server that went
     // away and came back is found; only while no stream is open.
     Status restart();
-    bool up() const { return m_up; }
-    int openStreams = 0;
+    // Streams open on the subsystem, as OutputCore counts them.
+    int openStreams() const { return m_openStreams; }
+    void streamOpened() { ++m_openStreams; }
+    void streamClosed() { --m_openStreams; }
 
 private:
     bool m_up = false;
+    int m_openStreams = 0;
 };
 
 // One output device: its mixer and its SDL stream. Shared by the device
@@ -52,6 +55,8 @@ public:
     // A tone player changes its sound on a click, so 21 ms more latency is
     // never noticed, while halving it would double the wake-ups.
     static constexpr int kPeriodFrames = 1024;
+    // The mixer's two read heads suffice only so.
+    static_assert(kPeriodFrames >= Mixer::kRampFrames, "a restart's tail must end within a block");
 
     OutputCore(std::shared_ptr<SdlAudioSystem> system, std::shared_ptr<FailureReporter> reporter);
     ~OutputCore();
@@ -72,8 +77,14 @@ public:
 
 private:
     static void callback(void* userdata, Uint8* stream, int len);
+    // Runs `work` once, `ms` from now on the GUI thread, unless it is
+    // already due (`scheduled`); never after the core is gone.
+    void later(int ms, bool OutputCore::*scheduled, void (OutputCore::*work)());
     void flush();
     void housekeeping();
+    // Settles the mixer while no stream runs, frees what it let go of, and
+    // looks again later while a stream idles open or a release is pending.
+    void tidy();
     void closeStream();
 
     std::shared_ptr<SdlAudioSystem> m_system;

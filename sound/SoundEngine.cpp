@@ -3,7 +3,6 @@
 #include "ToneCatalogue.h"
 
 #include <cmath>
-#include <limits>
 
 namespace vemba {
 
@@ -15,18 +14,6 @@ void raiseOnFailure(SoundError::Kind kind, const Status& status) {
     if (!status.ok()) {
         throw SoundError(kind, status.reason());
     }
-}
-
-// Integer members of the wave format are checked as a 16- or 32-bit store
-// would be: a value that does not fit is an overflow, not a silent wrap.
-template <typename T> T fitOrOverflow(double value) {
-    const double rounded = std::nearbyint(value);
-    if (rounded < std::numeric_limits<T>::min() || rounded > std::numeric_limits<T>::max()) {
-        throw SoundError(
-            SoundError::Kind::Device,
-            QStringLiteral("音声フォーマットの値が範囲を超えています (オーバーフロー)"));
-    }
-    return static_cast<T>(rounded);
 }
 
 } // namespace
@@ -49,18 +36,14 @@ void SoundEngine::InitSoundDevice() {
     raiseOnFailure(SoundError::Kind::Device,
                    m_device->setCooperativeLevel(m_selection.windowHandle(), audio::DSSCL_NORMAL));
 
-    m_description.lFlags = audio::DSBCAPS_STATIC | audio::DSBCAPS_CTRLFREQUENCY |
-                           audio::DSBCAPS_CTRLPAN | audio::DSBCAPS_CTRLVOLUME |
-                           audio::DSBCAPS_STICKYFOCUS;
+    m_description.flags = audio::DSBCAPS_STATIC | audio::DSBCAPS_CTRLFREQUENCY |
+                          audio::DSBCAPS_CTRLPAN | audio::DSBCAPS_CTRLVOLUME |
+                          audio::DSBCAPS_STICKYFOCUS;
 
-    m_format.nFormatTag = 1;
-    m_format.nChannels = 2;
-    m_format.lSamplesPerSec = 22050;
-    m_format.nBitsPerSample = 16;
-    m_format.nBlockAlign =
-        fitOrOverflow<std::int16_t>(m_format.nBitsPerSample / 8.0 * m_format.nChannels);
-    m_format.lAvgBytesPerSec = fitOrOverflow<std::int32_t>(
-        static_cast<double>(m_format.nBlockAlign) * m_format.lSamplesPerSec);
+    // 16-bit stereo PCM at 22050 Hz: 4 bytes a frame, 88200 a second.
+    m_format = {.formatTag = 1, .channels = 2, .samplesPerSec = 22050, .bitsPerSample = 16};
+    m_format.blockAlign = static_cast<std::int16_t>(m_format.bitsPerSample / 8 * m_format.channels);
+    m_format.avgBytesPerSec = m_format.blockAlign * m_format.samplesPerSec;
 }
 
 void SoundEngine::LoadChannelBuffer(int channel) {
@@ -111,7 +94,7 @@ void SoundEngine::StopChannel(int channel) {
     }
 }
 
-void SoundEngine::SetChannelVolume(int channel, std::int32_t volume) {
+void SoundEngine::setChannelVolume(int channel, std::int32_t volume) {
     if (audio::SoundBuffer* target = loaded(channel)) {
         (void)target->setVolume(volume);
     }

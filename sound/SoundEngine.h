@@ -48,16 +48,13 @@ public:
     // Stops the channel's buffer and rewinds it; failures are ignored.
     void StopChannel(int channel);
     // Sets the channel's buffer's volume; failures are ignored.
-    void SetChannelVolume(int channel, std::int32_t volume);
+    void setChannelVolume(int channel, std::int32_t volume);
 
     static std::int32_t VolumeFromSlider(int position);
 
     // Read-only views for the owner and tests.
-    bool hasRoot() const { return m_root != nullptr; }
     const audio::SoundDevice* device() const { return m_device.get(); }
     const audio::SoundBuffer* buffer(int channel) const;
-    const audio::BufferDescription& bufferDescription() const { return m_description; }
-    const audio::WaveFormat& waveFormat() const { return m_format; }
 
 private:
     std::unique_ptr<audio::SoundBuffer>* slot(int channel);

@@ -4,22 +4,9 @@ namespace vemba {
 
 namespace {
 
+// The rows of ToneFiles.txt, as the build writes them out.
 constexpr std::array<ToneRow, kChannelCount * kVariantCount> kRows{{
-    {1, 0, "/20.wav", "/t20.wav"},
-    {1, 1, "/30.wav", "/t30.wav"},
-    {1, 2, "/40.wav", "/t40.wav"},
-    {1, 3, "/203040.wav", "/t203040.wav"},
-    {1, 4, "/20-40.wav", "/t20-40.wav"},
-    {2, 0, "/5000.wav", "/t5000.wav"},
-    {2, 1, "/7500.wav", "/t7500.wav"},
-    {2, 2, "/10000.wav", "/t10000.wav"},
-    {2, 3, "/5710000.wav", "/t5710000.wav"},
-    {2, 4, "/5-10000.wav", "/t5-10000.wav"},
-    {3, 0, "/300.wav", "/t300.wav"},
-    {3, 1, "/450.wav", "/t450.wav"},
-    {3, 2, "/600.wav", "/t600.wav"},
-    {3, 3, "/300450600.wav", "/t300450600.wav"},
-    {3, 4, "/300-600.wav", "/t300-600.wav"},
+#include "ToneFiles.inc"
 }};
 
 constexpr std::array<std::array<double, 3>, kChannelCount> kBands{{

@@ -8,8 +8,8 @@ namespace vemba {
 // Wave shape index as the wave-shape option pair numbers it.
 enum class WaveShape { Sine = 0, Triangle = 1 };
 
-// Tone variant indices as the channel option arrays number them.
-enum ToneVariantIndex { FixedLow = 0, FixedMid = 1, FixedHigh = 2, Superimposed = 3, Sweep = 4 };
+// Tone variants as the channel option arrays number them.
+enum class ToneVariant { FixedLow = 0, FixedMid = 1, FixedHigh = 2, Superimposed = 3, Sweep = 4 };
 
 inline constexpr int kChannelCount = 3;
 inline constexpr int kVariantCount = 5;

@@ -34,10 +34,10 @@ std::vector<ToneFileCase> catalogueCases() {
             c.channel = row.channel;
             c.variant = row.variant;
             c.shape = shape;
-            if (row.variant == Sweep) {
+            if (row.variant == static_cast<int>(ToneVariant::Sweep)) {
                 c.low = band[0];
                 c.high = band[2];
-            } else if (row.variant == Superimposed) {
+            } else if (row.variant == static_cast<int>(ToneVariant::Superimposed)) {
                 c.tones.assign(band.begin(), band.end());
             } else {
                 c.tones = {band[static_cast<std::size_t>(row.variant)]};

@@ -62,10 +62,10 @@ ToneSignal ToneSignal::forRow(int channel, int variant, WaveShape shape) {
     if (band[0] <= 0.0 || variant < 0 || variant >= kVariantCount) {
         throw std::invalid_argument("no such tone in the catalogue");
     }
-    if (variant == Sweep) {
+    if (variant == static_cast<int>(ToneVariant::Sweep)) {
         return sweeping(band[0], band[2], shape);
     }
-    if (variant == Superimposed) {
+    if (variant == static_cast<int>(ToneVariant::Superimposed)) {
         return fixed(std::vector<double>(band.begin(), band.end()), shape);
     }
     return fixed({band[static_cast<std::size_t>(variant)]}, shape);
@@ -80,10 +80,7 @@ void ToneSignal::chooseOffsets() {
     constexpr int kPoints = 256;
     constexpr int kGrid = 32;
     constexpr int kHarmonics = 9;
-    std::int64_t common = 0;
-    for (const Voice& v : m_voices) {
-        common = std::gcd(common, v.cyclesPerLoop);
-    }
+    const std::int64_t common = commonRepeats();
     const std::size_t count = m_voices.size();
     const auto peak = [&](const std::vector<double>& offsets) {
         double worst = 0.0;
@@ -161,11 +158,16 @@ double ToneSignal::fixedValue(std::int64_t frame) const {
     return sum;
 }
 
-std::int64_t ToneSignal::fixedPeriod() const {
+std::int64_t ToneSignal::commonRepeats() const {
     std::int64_t common = 0;
     for (const Voice& v : m_voices) {
         common = std::gcd(common, v.cyclesPerLoop);
     }
+    return common;
+}
+
+std::int64_t ToneSignal::fixedPeriod() const {
+    const std::int64_t common = commonRepeats();
     return common > 0 && m_frames % common == 0 ? m_frames / common : m_frames;
 }
 

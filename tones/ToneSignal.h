@@ -24,10 +24,7 @@ public:
     static ToneSignal sweeping(double low, double high, WaveShape shape);
 
     std::int64_t frames() const { return m_frames; }
-    WaveShape shape() const { return m_shape; }
     const std::optional<SweepPath>& sweep() const { return m_sweep; }
-    // Start phase of each fixed tone, in cycles; chosen to keep the peak low.
-    const std::vector<double>& offsets() const { return m_offsets; }
 
     // Frames first, first + 1, ... into `out`; past the loop end the signal
     // goes on as it would if the loop were longer.
@@ -44,10 +41,14 @@ private:
     double fixedValue(std::int64_t frame) const;
     // Frames after which the fixed tones repeat together.
     std::int64_t fixedPeriod() const;
+    // Greatest common divisor of the tones' cycles per loop: how many times
+    // they repeat together within it.
+    std::int64_t commonRepeats() const;
 
     WaveShape m_shape;
     std::int64_t m_frames = 0;
     std::vector<Voice> m_voices;
+    // Start phase of each fixed tone, in cycles; chosen to keep the peak low.
     std::vector<double> m_offsets;
     std::optional<SweepPath> m_sweep;
 };

@@ -1,5 +1,6 @@
 #include "Mixer.h"
 
+#include "SdlOutput.h"
 #include "TestSignals.h"
 
 #include <algorithm>
@@ -83,36 +84,56 @@ TEST(Mixer, LoopsRepeatTheSoundBitExactAfterTheStartRamp) {
     }
 }
 
-TEST(Mixer, PlayStartsWhereStopAndRewindLeftTheSound) {
+// Judged on 20 Hz, where a cut shows as a step: a restart (stop, rewind and
+// play in one commit, as the engine does) fades the old sound out while the
+// new one fades in, even in every block of the output stream.
+TEST(Mixer, PlayStartsWhereStopAndRewindLeftTheSoundAndRestartsWithoutAStep) {
     const std::size_t playedBefore = 1234;
-    const std::vector<float> sound = stereoNoise(4000, 0.5f);
+    const std::vector<float> sound = stereoSine(4800, 20.0, 0.5);
     for (auto [rewind, atOnce] : {std::pair{true, false}, {false, false}, {true, true}}) {
         SCOPED_TRACE(::testing::Message() << "rewind " << rewind << ", play at once " << atOnce);
         Mixer m;
         const int v = playing(m, dataOf(sound));
-        render(m, playedBefore, 617);
+        std::vector<float> before = render(m, playedBefore, 617);
         m.stop(v);
         if (rewind) {
             m.setPosition(v, 0);
         }
         if (!atOnce) {
             m.commit();
-            EXPECT_EQ(peak(render(m, 2000), R), 0.0) << "still sounding after the stop";
+            before = render(m, 2000);
+            EXPECT_EQ(peak(before, R), 0.0) << "still sounding after the stop";
         }
         m.play(v);
         m.commit();
         const std::vector<float> out = render(m, R + 3000, 256);
         EXPECT_EQ(mismatches(out, R, sound, rewind ? 0 : playedBefore), 0u);
+        EXPECT_LT(largestStep(before, out), 0.005) << "click";
+    }
+
+    constexpr std::size_t kBlock = vemba::audio::OutputCore::kPeriodFrames;
+    Mixer m;
+    const int v = playing(m, dataOf(sound));
+    std::vector<float> last = render(m, kBlock, kBlock);
+    for (int restart = 0; restart < 8; ++restart) {
+        m.stop(v);
+        m.setPosition(v, 0);
+        m.play(v);
+        m.commit();
+        std::vector<float> next = render(m, kBlock, kBlock);
+        ASSERT_LT(largestStep(last, next), 0.005) << "click at restart " << restart;
+        last = std::move(next);
     }
 }
 
 // Judged on DC and 20 Hz, where a hard cut shows as a step.
 TEST(Mixer, StopAndReleaseFallSilentWithinTheRampWithoutAStep) {
-    enum Action { Stop, Release, StopThenRelease, ReleaseUnheard };
+    enum class Action { Stop, Release, StopThenRelease, ReleaseUnheard };
+    using enum Action;
     for (const auto& sound : {std::vector<float>(9600, 0.5f), stereoSine(2400, 20.0, 0.5)}) {
         for (Action action : {Stop, Release, StopThenRelease, ReleaseUnheard}) {
             SCOPED_TRACE(::testing::Message()
-                         << (sound.size() == 9600 ? "DC" : "20 Hz") << ", action " << action);
+                         << (sound.size() == 9600 ? "DC" : "20 Hz") << ", action " << int(action));
             Mixer m;
             auto data = dataOf(sound);
             std::weak_ptr<SampleData> watch = data;
@@ -148,7 +169,8 @@ TEST(Mixer, StopAndReleaseFallSilentWithinTheRampWithoutAStep) {
 // A volume set with Play applies at once, never louder for a moment whatever
 // played before; exact to 0.01 dB; a change while playing ramps without a step.
 TEST(Mixer, VolumeIsTheGainInHundredthsOfADecibelAppliedAtOnceWithPlayThenRamped) {
-    enum Setup { SameCommit, SeparateCommits, ReplayAfterLoudPlay };
+    enum class Setup { SameCommit, SeparateCommits, ReplayAfterLoudPlay };
+    using enum Setup;
     struct Case {
         std::int32_t from, to;
         Setup setup;
@@ -161,7 +183,8 @@ TEST(Mixer, VolumeIsTheGainInHundredthsOfADecibelAppliedAtOnceWithPlayThenRamped
                           {-6000, 0, SeparateCommits},
                           {-6000, -2000, ReplayAfterLoudPlay}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.from << " to " << c.to << ", setup " << c.setup);
+        SCOPED_TRACE(::testing::Message()
+                     << c.from << " to " << c.to << ", setup " << int(c.setup));
         Mixer m;
         const int v = m.addVoice(dataOf(std::vector<float>(2000, 0.8f)));
         if (c.setup == ReplayAfterLoudPlay) {

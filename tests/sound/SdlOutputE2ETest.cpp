@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <gtest/gtest.h>
 
 // Against the PulseAudio server of tests/support/pulse-fixture: what the
@@ -48,9 +47,7 @@ double levelAfterHalfASecond(probe::SinkRecorder& recorder, double seconds) {
 
 // Stops or starts the shared server; the sink's lock keeps other tests away meanwhile.
 bool server(const char* command) {
-    return QProcess::execute(
-               qEnvironmentVariable("VEMBA_PULSE_FIXTURE"),
-               {QString::fromLatin1(command), qEnvironmentVariable("VEMBA_PULSE_DIR")}) == 0;
+    return probe::pulseFixture(command, qEnvironmentVariable("VEMBA_PULSE_DIR"));
 }
 
 } // namespace

@@ -6,8 +6,10 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QtEndian>
+#include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
+#include <limits>
 
 using vemba::audio::loadSoundFile;
 using vemba::audio::SampleData;
@@ -26,9 +28,10 @@ Maker bytes(const QByteArray& content) {
     };
 }
 
-Maker sound(int channels, int rate, const std::vector<float>& samples) {
+Maker sound(int channels, int rate, const std::vector<float>& samples,
+            int subtype = SF_FORMAT_PCM_16) {
     return [=](const QString& path) {
-        return writeSound(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, channels, rate, samples);
+        return writeSound(path, SF_FORMAT_WAV | subtype, channels, rate, samples);
     };
 }
 
@@ -40,7 +43,8 @@ QByteArray randomBytes(int size, std::uint32_t seed) {
 } // namespace
 
 // Every kind of bad file is refused with its path and the reason, or loaded
-// as far as it holds sound; none crashes.
+// as far as it holds sound, and never with a sample that would poison the
+// mix; none crashes.
 TEST(WavLoader, BadInputIsRefusedWithItsReasonOrLoadedAsFarAsItIsSound) {
     QTemporaryDir dir;
     const QString sample = dir.filePath(QStringLiteral("good.wav"));
@@ -60,6 +64,8 @@ TEST(WavLoader, BadInputIsRefusedWithItsReasonOrLoadedAsFarAsItIsSound) {
         std::size_t minFrames = 0, maxFrames = 0; // when it loads
     };
     const char* notSound = "読み込める音声ファイルではありません";
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
     const std::vector<Case> cases = {
         {"missing", [](const QString&) { return true; }, "見つかりません"},
         {"directory", [](const QString& p) { return QDir().mkpath(p); }, "フォルダー"},
@@ -74,6 +80,8 @@ TEST(WavLoader, BadInputIsRefusedWithItsReasonOrLoadedAsFarAsItIsSound) {
         {"claims far more data than it has", bytes(lying), nullptr, 1000, 1000},
         {"good file followed by junk", bytes(good + randomBytes(777, 9)), nullptr, 48000,
          48000 + 777 / 4},
+        {"float file with infinities and NaNs",
+         sound(2, kRate, {inf, 0.5f, -inf, nan, nan, -0.5f}, SF_FORMAT_FLOAT), nullptr, 3, 3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -91,6 +99,8 @@ TEST(WavLoader, BadInputIsRefusedWithItsReasonOrLoadedAsFarAsItIsSound) {
             ASSERT_TRUE(status.ok()) << reason;
             EXPECT_GE(data->frames(), c.minFrames);
             EXPECT_LE(data->frames(), c.maxFrames);
+            EXPECT_TRUE(std::all_of(data->samples.begin(), data->samples.end(),
+                                    [](float s) { return std::isfinite(s); }));
         }
     }
 }

@@ -60,7 +60,7 @@ public:
         if (!m_layer.script.programDir.isEmpty() && name.startsWith(m_layer.script.programDir)) {
             name = name.mid(m_layer.script.programDir.size());
         }
-        m_layer.log << QStringLiteral("createSoundBufferFromFile %1 %2").arg(name).arg(desc.lFlags);
+        m_layer.log << QStringLiteral("createSoundBufferFromFile %1 %2").arg(name).arg(desc.flags);
         if (m_layer.script.throwingFiles.count(name) != 0) {
             throw std::runtime_error("recording layer threw");
         }

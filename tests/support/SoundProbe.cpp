@@ -20,6 +20,11 @@ double db(double amplitude) {
 
 } // namespace
 
+bool pulseFixture(const char* command, const QString& dir) {
+    return QProcess::execute(QStringLiteral(VEMBA_PULSE_FIXTURE),
+                             {QString::fromLatin1(command), dir}) == 0;
+}
+
 SinkRecorder::~SinkRecorder() {
     stop();
 }
@@ -166,11 +171,3 @@ std::size_t firstSoundFrame(const std::vector<float>& stereo, double thresholdDb
 }
 
 } // namespace vemba::probe
-
-// SDL's PulseAudio hot-plug thread leaves a few sink-info requests of libpulse
-// unfreed when the audio subsystem quits; nothing a program can release.
-// Every test that talks to the server links this file, so the leak checker of
-// the asan build is told here.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libpulse.so\n";
-}

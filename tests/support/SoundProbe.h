@@ -1,7 +1,7 @@
 #pragma once
 
-// Helpers for tests that listen to what was played: a recorder of the test
-// PulseAudio server's null sink, and FFT measurements of a tone.
+// Helpers for tests that listen to what was played: the test PulseAudio
+// server, a recorder of its null sink, and FFT measurements of a tone.
 
 #include <QProcess>
 #include <QString>
@@ -13,6 +13,10 @@ namespace vemba::probe {
 inline constexpr int kRate = 48000;
 // The null sink that tests/support/pulse-fixture loads.
 inline constexpr const char* kMonitorSource = "vemba_null.monitor";
+
+// Runs tests/support/pulse-fixture: `command` "start" or "stop" the private
+// server whose socket lies in `dir`. False when the script fails.
+bool pulseFixture(const char* command, const QString& dir);
 
 // Records a source of the server in PULSE_SERVER with parec as float stereo
 // at 48000 Hz. Keep it running while something plays: a null sink that
