@@ -54,8 +54,8 @@ QUrl ChmUrl(const QString& local) {
     return url;
 }
 
-HelpBrowser::HelpBrowser(const ChmArchive& archive, QWidget* parent)
-    : QTextBrowser(parent), m_archive(archive) {
+HelpBrowser::HelpBrowser(std::unique_ptr<ChmArchive> archive, QWidget* parent)
+    : QTextBrowser(parent), m_archive(std::move(archive)) {
     setOpenLinks(false);
 }
 
@@ -64,7 +64,7 @@ QVariant HelpBrowser::loadResource(int type, const QUrl& name) {
     if (url.scheme() != kScheme) {
         return {};
     }
-    const std::optional<QByteArray> bytes = m_archive.read(url.path());
+    const std::optional<QByteArray> bytes = m_archive->read(url.path());
     if (!bytes) {
         if (type == QTextDocument::HtmlResource) {
             // Untitled on purpose: a page of the file always has a title.
@@ -93,12 +93,13 @@ HelpViewer* HelpViewer::create(std::unique_ptr<ChmArchive> archive, const QStrin
 }
 
 HelpViewer::HelpViewer(std::unique_ptr<ChmArchive> archive, QString filePath, const QString& start)
-    : m_archive(std::move(archive)), m_filePath(std::move(filePath)),
-      m_browser(new HelpBrowser(*m_archive, this)), m_contents(new QTreeWidget(this)),
-      m_index(new QListWidget(this)), m_filter(new QLineEdit(this)) {
+    : m_filePath(std::move(filePath)), m_browser(new HelpBrowser(std::move(archive), this)),
+      m_contents(new QTreeWidget(this)), m_index(new QListWidget(this)),
+      m_filter(new QLineEdit(this)) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("HelpViewer"));
-    setWindowTitle(m_archive->title().isEmpty() ? QStringLiteral("ヘルプ") : m_archive->title());
+    const ChmArchive& file = m_browser->archive();
+    setWindowTitle(file.title().isEmpty() ? QStringLiteral("ヘルプ") : file.title());
     resize(820, 560);
 
     auto* back = new QToolButton(this);
@@ -125,9 +126,9 @@ HelpViewer::HelpViewer(std::unique_ptr<ChmArchive> archive, QString filePath, co
     m_filter->setPlaceholderText(QStringLiteral("キーワードを入力"));
     m_filter->setClearButtonEnabled(true);
 
-    fillContents(nullptr, sitemap(*m_archive, m_archive->contentsFile()), 0);
+    fillContents(nullptr, sitemap(file, file.contentsFile()));
     m_contents->expandAll();
-    fillIndex(sitemap(*m_archive, m_archive->indexFile()), 0);
+    fillIndex(sitemap(file, file.indexFile()), 0);
 
     auto* indexPane = new QWidget(this);
     auto* indexLayout = new QVBoxLayout(indexPane);
@@ -188,8 +189,7 @@ HelpViewer::HelpViewer(std::unique_ptr<ChmArchive> archive, QString filePath, co
     showTopic(start);
 }
 
-void HelpViewer::fillContents(QTreeWidgetItem* parent, const std::vector<SitemapEntry>& entries,
-                              int depth) {
+void HelpViewer::fillContents(QTreeWidgetItem* parent, const std::vector<SitemapEntry>& entries) {
     for (const SitemapEntry& entry : entries) {
         auto* item =
             parent == nullptr ? new QTreeWidgetItem(m_contents) : new QTreeWidgetItem(parent);
@@ -197,7 +197,7 @@ void HelpViewer::fillContents(QTreeWidgetItem* parent, const std::vector<Sitemap
         if (!entry.local.trimmed().isEmpty()) {
             item->setData(0, kLocalRole, entry.local);
         }
-        fillContents(item, entry.children, depth + 1);
+        fillContents(item, entry.children);
     }
 }
 

@@ -15,14 +15,16 @@ class QTreeWidgetItem;
 namespace vemba {
 
 // The page pane: its pages, style sheets and pictures come from the help
-// file, under URLs of the form chm:/path; nothing is read from the disk.
+// file, under URLs of the form chm:/path; nothing is read from the disk. It
+// owns the open file, so that the file outlives every read of the pane.
 class HelpBrowser : public QTextBrowser {
 public:
-    HelpBrowser(const ChmArchive& archive, QWidget* parent);
+    HelpBrowser(std::unique_ptr<ChmArchive> archive, QWidget* parent);
     QVariant loadResource(int type, const QUrl& name) override;
+    const ChmArchive& archive() const { return *m_archive; }
 
 private:
-    const ChmArchive& m_archive;
+    std::unique_ptr<ChmArchive> m_archive;
 };
 
 // The window that stands in for the HTML Help viewer: the table of contents
@@ -44,11 +46,10 @@ public:
 
 private:
     HelpViewer(std::unique_ptr<ChmArchive> archive, QString filePath, const QString& start);
-    void fillContents(QTreeWidgetItem* parent, const std::vector<SitemapEntry>& entries, int depth);
+    void fillContents(QTreeWidgetItem* parent, const std::vector<SitemapEntry>& entries);
     void fillIndex(const std::vector<SitemapEntry>& entries, int depth);
     void filterIndex(const QString& text);
 
-    std::unique_ptr<ChmArchive> m_archive;
     QString m_filePath;
     HelpBrowser* m_browser;
     QTreeWidget* m_contents;

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QString>
-#include <QWindow>
 #include <cstdint>
+#include <qwindowdefs.h>
 
 namespace vemba {
 
