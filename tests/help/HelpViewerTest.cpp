@@ -7,6 +7,7 @@
 #include "HelpFile.h"
 #include "HtmlHelp.h"
 #include "QtPrinters.h"
+#include "UrlCatcher.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -200,15 +201,6 @@ TEST_F(HelpViewerTest, EveryLinkAndPictureOfEveryPageResolvesInTheFile) {
     EXPECT_GE(images, 1);
 }
 
-// Receives the desktop's requests to open a web address.
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void openUrl(const QUrl& url) { urls << url; }
-};
-
 TEST_F(HelpViewerTest, HistoryGoesBackAndForwardAndOutsideLinksGoToTheDesktop) {
     HelpViewer* viewer = open();
     ASSERT_NE(viewer, nullptr);
@@ -320,5 +312,3 @@ TEST(HelpViewerFailureTest, AFileItCannotUseOpensNothing) {
 
 } // namespace
 } // namespace vemba
-
-#include "HelpViewerTest.moc"
