@@ -102,13 +102,9 @@ TEST(SitemapTest, PagesAreDecodedByTheirCharset) {
 }
 
 TEST(SitemapTest, LinksBecomePathsInsideTheFile) {
-    const std::vector<std::pair<const char*, const char*>> cases{
-        {"page.html", "/page.html"},
-        {"/dir/page.html#a", "/dir/page.html"},
-        {"ms-its:Vemba_PC.chm::/dir/page.html", "/dir/page.html"},
-        {" page.html ", "/page.html"}};
-    for (const auto& [link, path] : cases) {
-        EXPECT_EQ(ChmPath(QString::fromUtf8(link)), QString::fromUtf8(path)) << link;
+    for (const char* link :
+         {"d/p.html", "/d/p.html#a", "ms-its:Vemba_PC.chm::/d/p.html", " d/p.html "}) {
+        EXPECT_EQ(ChmPath(QString::fromUtf8(link)), QStringLiteral("/d/p.html")) << link;
     }
 }
 
