@@ -1,0 +1,225 @@
+#include "ChmArchive.h"
+
+#include <QFile>
+#include <QtEndian>
+#include <chm_lib.h>
+
+namespace vemba {
+
+namespace {
+
+// The ITSF header: signature, version, header length, then (from byte 56)
+// section table offset and length, directory offset and length, and in
+// version 3 the offset of the content.
+constexpr qint64 kHeaderV2 = 0x58;
+constexpr qint64 kHeaderV3 = 0x60;
+constexpr int kMaxSystemSize = 64 * 1024;
+
+std::uint64_t u64At(const QByteArray& bytes, int at) {
+    return qFromLittleEndian<quint64>(bytes.constData() + at);
+}
+
+std::uint32_t u32At(const QByteArray& bytes, int at) {
+    return qFromLittleEndian<quint32>(bytes.constData() + at);
+}
+
+// offset + length lies inside a file of the given size, without overflow.
+bool within(std::uint64_t offset, std::uint64_t length, std::int64_t size) {
+    const auto end = static_cast<std::uint64_t>(size);
+    return offset <= end && length <= end - offset;
+}
+
+// The offset of the content section, or nothing when the header does not fit
+// the file.
+std::optional<std::uint64_t> checkHeader(const QString& path, std::int64_t size) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    const QByteArray header = file.read(kHeaderV3);
+    if (header.size() < kHeaderV2 || !header.startsWith("ITSF")) {
+        return std::nullopt;
+    }
+    const std::uint32_t version = u32At(header, 4);
+    const std::uint32_t headerLength = u32At(header, 8);
+    if ((version != 2 && version != 3) || headerLength < kHeaderV2 ||
+        headerLength > static_cast<std::uint64_t>(size)) {
+        return std::nullopt;
+    }
+    const std::uint64_t sectionsOffset = u64At(header, 56);
+    const std::uint64_t sectionsLength = u64At(header, 64);
+    const std::uint64_t directoryOffset = u64At(header, 72);
+    const std::uint64_t directoryLength = u64At(header, 80);
+    if (!within(sectionsOffset, sectionsLength, size) ||
+        !within(directoryOffset, directoryLength, size)) {
+        return std::nullopt;
+    }
+    std::uint64_t content = directoryOffset + directoryLength;
+    if (version == 3 && headerLength >= kHeaderV3) {
+        if (header.size() < kHeaderV3) {
+            return std::nullopt;
+        }
+        content = u64At(header, 88);
+    }
+    if (content > static_cast<std::uint64_t>(size)) {
+        return std::nullopt;
+    }
+    return content;
+}
+
+// A NUL-ended text at the start of a #SYSTEM record's data.
+QString recordText(const QByteArray& data) {
+    const qsizetype end = data.indexOf('\0');
+    return QString::fromUtf8(end < 0 ? data : data.left(end)).trimmed();
+}
+
+} // namespace
+
+QString ChmPath(const QString& link) {
+    QString path = link.trimmed();
+    if (const qsizetype archive = path.indexOf(QStringLiteral("::")); archive >= 0) {
+        path = path.mid(archive + 2);
+    }
+    if (const qsizetype fragment = path.indexOf(QLatin1Char('#')); fragment >= 0) {
+        path.truncate(fragment);
+    }
+    if (!path.startsWith(QLatin1Char('/'))) {
+        path.prepend(QLatin1Char('/'));
+    }
+    return path;
+}
+
+ChmArchive::ChmArchive(chmFile* file, std::int64_t size, std::uint64_t contentOffset)
+    : m_file(file), m_size(size), m_contentOffset(contentOffset) {}
+
+ChmArchive::~ChmArchive() {
+    chm_close(m_file);
+}
+
+std::unique_ptr<ChmArchive> ChmArchive::open(const QString& path) {
+    const std::int64_t size = QFile(path).size();
+    const std::optional<std::uint64_t> content = checkHeader(path, size);
+    if (!content) {
+        return nullptr;
+    }
+    chmFile* file = chm_open(QFile::encodeName(path).constData());
+    if (file == nullptr) {
+        return nullptr;
+    }
+    std::unique_ptr<ChmArchive> archive(new ChmArchive(file, size, *content));
+
+    // The compressed section is stored in the uncompressed one: it must lie
+    // whole inside the file, or reading a page would run past its end.
+    chmUnitInfo compressed{};
+    if (chm_resolve_object(file, "::DataSpace/Storage/MSCompressed/Content", &compressed) ==
+            CHM_RESOLVE_SUCCESS &&
+        (compressed.space != CHM_UNCOMPRESSED ||
+         !within(*content + compressed.start, compressed.length, size) ||
+         *content + compressed.start < *content)) {
+        return nullptr;
+    }
+    if (!archive->readSystem()) {
+        return nullptr;
+    }
+    return archive;
+}
+
+bool ChmArchive::readSystem() {
+    const std::optional<QByteArray> system = read(QStringLiteral("/#SYSTEM"));
+    if (!system || system->size() < 4 || system->size() > kMaxSystemSize) {
+        return false;
+    }
+    // After a 4-byte version: records of a 16-bit code, a 16-bit length and
+    // that many bytes of data.
+    qsizetype at = 4;
+    while (at + 4 <= system->size()) {
+        const quint16 code = qFromLittleEndian<quint16>(system->constData() + at);
+        const quint16 length = qFromLittleEndian<quint16>(system->constData() + at + 2);
+        at += 4;
+        if (length > system->size() - at) {
+            break;
+        }
+        const QByteArray data = system->mid(at, length);
+        at += length;
+        switch (code) {
+        case 0:
+            m_contentsFile = ChmPath(recordText(data));
+            break;
+        case 1:
+            m_indexFile = ChmPath(recordText(data));
+            break;
+        case 2:
+            m_defaultTopic = ChmPath(recordText(data));
+            break;
+        case 3:
+            m_title = recordText(data);
+            break;
+        default:
+            break;
+        }
+    }
+    if (m_contentsFile.size() <= 1 || !read(m_contentsFile)) {
+        m_contentsFile = firstFileEndingIn(QStringLiteral(".hhc"));
+    }
+    if (m_indexFile.size() <= 1 || !read(m_indexFile)) {
+        m_indexFile = firstFileEndingIn(QStringLiteral(".hhk"));
+    }
+    return !m_contentsFile.isEmpty();
+}
+
+QString ChmArchive::firstFileEndingIn(const QString& suffix) const {
+    for (const QString& file : files()) {
+        if (file.endsWith(suffix, Qt::CaseInsensitive) && read(file)) {
+            return file;
+        }
+    }
+    return {};
+}
+
+std::optional<QByteArray> ChmArchive::read(const QString& path) const {
+    const QByteArray name = path.toUtf8();
+    if (name.isEmpty() || name.size() > CHM_MAX_PATHLEN) {
+        return std::nullopt;
+    }
+    chmUnitInfo unit{};
+    if (chm_resolve_object(m_file, name.constData(), &unit) != CHM_RESOLVE_SUCCESS ||
+        unit.length > static_cast<std::uint64_t>(MaxObjectSize)) {
+        return std::nullopt;
+    }
+    if (unit.space == CHM_UNCOMPRESSED) {
+        if (!within(m_contentOffset + unit.start, unit.length, m_size) ||
+            m_contentOffset + unit.start < m_contentOffset) {
+            return std::nullopt;
+        }
+    } else if (unit.space != CHM_COMPRESSED) {
+        return std::nullopt;
+    }
+    QByteArray bytes(static_cast<qsizetype>(unit.length), Qt::Uninitialized);
+    if (unit.length == 0) {
+        return bytes;
+    }
+    const LONGINT64 got =
+        chm_retrieve_object(m_file, &unit, reinterpret_cast<unsigned char*>(bytes.data()), 0,
+                            static_cast<LONGINT64>(unit.length));
+    if (got != static_cast<LONGINT64>(unit.length)) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+QStringList ChmArchive::files() const {
+    QStringList found;
+    const auto collect = [](chmFile*, chmUnitInfo* unit, void* context) -> int {
+        auto* list = static_cast<QStringList*>(context);
+        const QString path = QString::fromUtf8(unit->path, qstrnlen(unit->path, CHM_MAX_PATHLEN));
+        if (path.startsWith(QLatin1Char('/')) && !path.startsWith(QStringLiteral("/#")) &&
+            !path.startsWith(QStringLiteral("/$")) && list->size() < 100000) {
+            list->append(path);
+        }
+        return CHM_ENUMERATOR_CONTINUE;
+    };
+    chm_enumerate(m_file, CHM_ENUMERATE_NORMAL | CHM_ENUMERATE_FILES, collect, &found);
+    return found;
+}
+
+} // namespace vemba

@@ -1,0 +1,238 @@
+#include "HelpViewer.h"
+
+#include <QDesktopServices>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QTextDocument>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace vemba {
+
+namespace {
+
+const QString kScheme = QStringLiteral("chm");
+constexpr int kLocalRole = Qt::UserRole;
+
+bool isPage(const ChmArchive& archive, const QString& local) {
+    return !local.trimmed().isEmpty() && archive.read(ChmPath(local)).has_value();
+}
+
+QString firstPage(const ChmArchive& archive, const std::vector<SitemapEntry>& entries) {
+    for (const SitemapEntry& entry : entries) {
+        if (isPage(archive, entry.local)) {
+            return entry.local;
+        }
+        if (QString page = firstPage(archive, entry.children); !page.isEmpty()) {
+            return page;
+        }
+    }
+    return {};
+}
+
+std::vector<SitemapEntry> sitemap(const ChmArchive& archive, const QString& path) {
+    if (path.isEmpty()) {
+        return {};
+    }
+    return ParseSitemap(archive.read(path).value_or(QByteArray()));
+}
+
+} // namespace
+
+QUrl ChmUrl(const QString& local) {
+    QUrl url;
+    url.setScheme(kScheme);
+    url.setPath(ChmPath(local));
+    if (const qsizetype hash = local.indexOf(QLatin1Char('#')); hash >= 0) {
+        url.setFragment(local.mid(hash + 1));
+    }
+    return url;
+}
+
+HelpBrowser::HelpBrowser(std::unique_ptr<ChmArchive> archive, QWidget* parent)
+    : QTextBrowser(parent), m_archive(std::move(archive)) {
+    setOpenLinks(false);
+}
+
+QVariant HelpBrowser::loadResource(int type, const QUrl& name) {
+    const QUrl url = name.isRelative() ? source().resolved(name) : name;
+    if (url.scheme() != kScheme) {
+        return {};
+    }
+    const std::optional<QByteArray> bytes = m_archive->read(url.path());
+    if (!bytes) {
+        if (type == QTextDocument::HtmlResource) {
+            // Untitled on purpose: a page of the file always has a title.
+            return QStringLiteral("<p>ページが見つかりません: %1</p>")
+                .arg(url.path().toHtmlEscaped());
+        }
+        return {};
+    }
+    if (type == QTextDocument::HtmlResource || type == QTextDocument::StyleSheetResource) {
+        return DecodeHtml(*bytes);
+    }
+    return *bytes;
+}
+
+HelpViewer* HelpViewer::create(std::unique_ptr<ChmArchive> archive, const QString& filePath) {
+    QString start;
+    if (const QString topic = archive->defaultTopic(); isPage(*archive, topic)) {
+        start = topic;
+    } else {
+        start = firstPage(*archive, sitemap(*archive, archive->contentsFile()));
+    }
+    if (start.isEmpty()) {
+        return nullptr;
+    }
+    return new HelpViewer(std::move(archive), filePath, start);
+}
+
+HelpViewer::HelpViewer(std::unique_ptr<ChmArchive> archive, QString filePath, const QString& start)
+    : m_filePath(std::move(filePath)), m_browser(new HelpBrowser(std::move(archive), this)),
+      m_contents(new QTreeWidget(this)), m_index(new QListWidget(this)),
+      m_filter(new QLineEdit(this)) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setObjectName(QStringLiteral("HelpViewer"));
+    const ChmArchive& file = m_browser->archive();
+    setWindowTitle(file.title().isEmpty() ? QStringLiteral("ヘルプ") : file.title());
+    resize(820, 560);
+
+    auto* back = new QToolButton(this);
+    back->setObjectName(QStringLiteral("back"));
+    back->setText(QStringLiteral("戻る"));
+    back->setArrowType(Qt::LeftArrow);
+    back->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    back->setEnabled(false);
+    auto* forward = new QToolButton(this);
+    forward->setObjectName(QStringLiteral("forward"));
+    forward->setText(QStringLiteral("進む"));
+    forward->setArrowType(Qt::RightArrow);
+    forward->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    forward->setEnabled(false);
+    auto* home = new QToolButton(this);
+    home->setObjectName(QStringLiteral("home"));
+    home->setText(QStringLiteral("ホーム"));
+
+    m_browser->setObjectName(QStringLiteral("page"));
+    m_contents->setObjectName(QStringLiteral("contents"));
+    m_contents->header()->hide();
+    m_index->setObjectName(QStringLiteral("index"));
+    m_filter->setObjectName(QStringLiteral("filter"));
+    m_filter->setPlaceholderText(QStringLiteral("キーワードを入力"));
+    m_filter->setClearButtonEnabled(true);
+
+    fillContents(nullptr, sitemap(file, file.contentsFile()));
+    m_contents->expandAll();
+    fillIndex(sitemap(file, file.indexFile()), 0);
+
+    auto* indexPane = new QWidget(this);
+    auto* indexLayout = new QVBoxLayout(indexPane);
+    indexLayout->setContentsMargins(4, 4, 4, 4);
+    indexLayout->addWidget(m_filter);
+    indexLayout->addWidget(m_index);
+    auto* tabs = new QTabWidget(this);
+    tabs->setObjectName(QStringLiteral("tabs"));
+    tabs->addTab(m_contents, QStringLiteral("目次"));
+    tabs->addTab(indexPane, QStringLiteral("キーワード"));
+
+    auto* splitter = new QSplitter(this);
+    splitter->addWidget(tabs);
+    splitter->addWidget(m_browser);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({240, 580});
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(back);
+    buttons->addWidget(forward);
+    buttons->addWidget(home);
+    buttons->addStretch();
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addLayout(buttons);
+    layout->addWidget(splitter, 1);
+
+    connect(back, &QToolButton::clicked, m_browser, &QTextBrowser::backward);
+    connect(forward, &QToolButton::clicked, m_browser, &QTextBrowser::forward);
+    connect(home, &QToolButton::clicked, this, [this, start] { showTopic(start); });
+    connect(m_browser, &QTextBrowser::backwardAvailable, back, &QWidget::setEnabled);
+    connect(m_browser, &QTextBrowser::forwardAvailable, forward, &QWidget::setEnabled);
+    connect(m_browser, &QTextBrowser::anchorClicked, this, &HelpViewer::followLink);
+    const auto openItem = [this](const QVariant& local) {
+        if (local.isValid()) {
+            showTopic(local.toString());
+        }
+    };
+    connect(m_contents, &QTreeWidget::itemActivated, this,
+            [openItem](QTreeWidgetItem* item) { openItem(item->data(0, kLocalRole)); });
+    connect(m_contents, &QTreeWidget::itemClicked, this,
+            [openItem](QTreeWidgetItem* item) { openItem(item->data(0, kLocalRole)); });
+    connect(m_index, &QListWidget::itemActivated, this,
+            [openItem](QListWidgetItem* item) { openItem(item->data(kLocalRole)); });
+    connect(m_index, &QListWidget::itemClicked, this,
+            [openItem](QListWidgetItem* item) { openItem(item->data(kLocalRole)); });
+    connect(m_filter, &QLineEdit::textChanged, this, &HelpViewer::filterIndex);
+    connect(m_filter, &QLineEdit::returnPressed, this, [this] {
+        for (int row = 0; row < m_index->count(); ++row) {
+            if (!m_index->item(row)->isHidden()) {
+                m_index->setCurrentRow(row);
+                emit m_index->itemActivated(m_index->item(row));
+                return;
+            }
+        }
+    });
+
+    showTopic(start);
+}
+
+void HelpViewer::fillContents(QTreeWidgetItem* parent, const std::vector<SitemapEntry>& entries) {
+    for (const SitemapEntry& entry : entries) {
+        auto* item =
+            parent == nullptr ? new QTreeWidgetItem(m_contents) : new QTreeWidgetItem(parent);
+        item->setText(0, entry.name.isEmpty() ? entry.local : entry.name);
+        if (!entry.local.trimmed().isEmpty()) {
+            item->setData(0, kLocalRole, entry.local);
+        }
+        fillContents(item, entry.children);
+    }
+}
+
+void HelpViewer::fillIndex(const std::vector<SitemapEntry>& entries, int depth) {
+    for (const SitemapEntry& entry : entries) {
+        auto* item =
+            new QListWidgetItem(QString(depth * 2, QLatin1Char(' ')) + entry.name, m_index);
+        if (!entry.local.trimmed().isEmpty()) {
+            item->setData(kLocalRole, entry.local);
+        }
+        fillIndex(entry.children, depth + 1);
+    }
+}
+
+void HelpViewer::filterIndex(const QString& text) {
+    const QString wanted = text.trimmed();
+    for (int row = 0; row < m_index->count(); ++row) {
+        QListWidgetItem* item = m_index->item(row);
+        item->setHidden(!item->text().contains(wanted, Qt::CaseInsensitive));
+    }
+}
+
+void HelpViewer::showTopic(const QString& local) {
+    m_browser->setSource(ChmUrl(local));
+}
+
+void HelpViewer::followLink(const QUrl& link) {
+    const QUrl target = link.isRelative() ? m_browser->source().resolved(link) : link;
+    const QString scheme = target.scheme().toLower();
+    if (scheme == kScheme) {
+        m_browser->setSource(target);
+    } else if (scheme == QStringLiteral("http") || scheme == QStringLiteral("https") ||
+               scheme == QStringLiteral("mailto")) {
+        QDesktopServices::openUrl(target);
+    }
+}
+
+} // namespace vemba
