@@ -3,6 +3,8 @@
 #include "Colors.h"
 #include "Conversions.h"
 #include "Form1.h"
+#include "HelpFile.h"
+#include "HtmlHelp.h"
 #include "SettingsStore.h"
 #include "SoundEngine.h"
 #include "Twips.h"
@@ -41,7 +43,8 @@ QString positionText(int pixels) {
 } // namespace
 
 MainWindowController::MainWindowController(const Services& services)
-    : m_form(services.form), m_engine(services.engine), m_settings(services.settings) {}
+    : m_form(services.form), m_engine(services.engine), m_settings(services.settings),
+      m_programDir(services.programDir) {}
 
 // An About box still open when the program ends goes with the window.
 MainWindowController::~MainWindowController() {
@@ -187,8 +190,11 @@ void MainWindowController::Slider1_Change() {
                             convert::fromInteger(m_form.Slider1()->value()));
 }
 
-// The help viewer lands with the help file.
-void MainWindowController::MHelp1_Click() {}
+// Whatever the viewer returns, the program shows nothing of its own.
+void MainWindowController::MHelp1_Click() {
+    const WId window = m_form.winId();
+    OpenHelpContents(window, HelpFilePath(m_programDir));
+}
 
 void MainWindowController::MVersion_Click() {
     if (m_about == nullptr) {

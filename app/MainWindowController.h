@@ -22,6 +22,7 @@ public:
         Form1& form;
         SoundEngine& engine;
         SettingsStore& settings;
+        QString programDir;
     };
 
     explicit MainWindowController(const Services& services);
@@ -67,6 +68,7 @@ private:
     Form1& m_form;
     SoundEngine& m_engine;
     SettingsStore& m_settings;
+    QString m_programDir;
     // At most one About box, open or not; it may outlive the main window.
     QPointer<frmAbout> m_about;
 };

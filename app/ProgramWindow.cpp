@@ -13,7 +13,8 @@ ProgramWindow::ProgramWindow(Services services, const ControllerFactory& makeCon
       m_settings(services.programDir, [this](const QString& message) { m_errors.report(message); }),
       m_engine(*services.audio, m_selection, services.programDir), m_guard(*m_form, m_errors) {
     m_errors.setWindow(m_form.get());
-    const MainWindowController::Services handlerServices{*m_form, m_engine, m_settings};
+    const MainWindowController::Services handlerServices{*m_form, m_engine, m_settings,
+                                                         services.programDir};
     m_controller = makeController ? makeController(handlerServices)
                                   : std::make_unique<MainWindowController>(handlerServices);
     connectEvents();

@@ -1,0 +1,53 @@
+// The contents item of the help menu: the program directory's help file in
+// the viewer, one viewer however often it is chosen, and nothing at all when
+// there is no help file.
+
+#include "HelpViewer.h"
+#include "QtPrinters.h"
+#include "WindowTest.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace vemba {
+namespace {
+
+QList<HelpViewer*> viewers() {
+    QList<HelpViewer*> found;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* viewer = dynamic_cast<HelpViewer*>(w); viewer != nullptr && w->isVisible()) {
+            found << viewer;
+        }
+    }
+    return found;
+}
+
+class HelpMenuTest : public testing::WindowTest {
+protected:
+    void SetUp() override { makeForm(); }
+    void TearDown() override { qDeleteAll(viewers()); }
+};
+
+TEST_F(HelpMenuTest, OpensTheProgramDirectorysHelpFileOnce) {
+    const QString built = qEnvironmentVariable("VEMBA_PROGRAM_DIR") + "/Vemba_PC.chm";
+    ASSERT_TRUE(QFile::copy(built, dir.filePath("Vemba_PC.chm"))) << built.toStdString();
+    form->MHelp1()->trigger();
+    form->MHelp1()->trigger();
+    const QList<HelpViewer*> open = viewers();
+    ASSERT_EQ(open.size(), 1);
+    EXPECT_EQ(QFileInfo(open[0]->filePath()), QFileInfo(dir.path() + "/Vemba_PC.chm"));
+    EXPECT_EQ(messages, QStringList{});
+}
+
+TEST_F(HelpMenuTest, NoHelpFileShowsNothing) {
+    const int windows = QApplication::topLevelWidgets().size();
+    form->MHelp1()->trigger();
+    EXPECT_EQ(viewers().size(), 0);
+    EXPECT_EQ(QApplication::topLevelWidgets().size(), windows);
+    EXPECT_EQ(messages, QStringList{});
+}
+
+} // namespace
+} // namespace vemba
