@@ -102,21 +102,20 @@ HelpViewer::HelpViewer(std::unique_ptr<ChmArchive> archive, QString filePath, co
     setWindowTitle(file.title().isEmpty() ? QStringLiteral("ヘルプ") : file.title());
     resize(820, 560);
 
-    auto* back = new QToolButton(this);
-    back->setObjectName(QStringLiteral("back"));
-    back->setText(QStringLiteral("戻る"));
-    back->setArrowType(Qt::LeftArrow);
-    back->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    back->setEnabled(false);
-    auto* forward = new QToolButton(this);
-    forward->setObjectName(QStringLiteral("forward"));
-    forward->setText(QStringLiteral("進む"));
-    forward->setArrowType(Qt::RightArrow);
-    forward->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    forward->setEnabled(false);
-    auto* home = new QToolButton(this);
-    home->setObjectName(QStringLiteral("home"));
-    home->setText(QStringLiteral("ホーム"));
+    const auto button = [this](const QString& name, const QString& text, Qt::ArrowType arrow) {
+        auto* b = new QToolButton(this);
+        b->setObjectName(name);
+        b->setText(text);
+        b->setArrowType(arrow);
+        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        // History buttons wake up with the first step.
+        b->setEnabled(arrow == Qt::NoArrow);
+        return b;
+    };
+    QToolButton* back = button(QStringLiteral("back"), QStringLiteral("戻る"), Qt::LeftArrow);
+    QToolButton* forward =
+        button(QStringLiteral("forward"), QStringLiteral("進む"), Qt::RightArrow);
+    QToolButton* home = button(QStringLiteral("home"), QStringLiteral("ホーム"), Qt::NoArrow);
 
     m_browser->setObjectName(QStringLiteral("page"));
     m_contents->setObjectName(QStringLiteral("contents"));
