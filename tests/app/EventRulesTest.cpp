@@ -23,6 +23,8 @@ TEST_F(EventRulesTest, EachChangeRaisesItsHandlerOnceAndNoChangeRaisesNothing) {
         QTest::keyClick(form->Slider1(), k);
     };
     Form1& f = *form;
+    // The handler call each step raises ("" none), the value as the handler
+    // sees it; after each step every group still has one member selected.
     const std::pair<const char*, std::function<void()>> kSteps[] = {
         {"Check1_Click 1", [&] { f.Check(1)->setChecked(true); }},
         {"", [&] { f.Check(1)->setChecked(true); }},

@@ -98,8 +98,13 @@ TEST_F(WindowDetailsTest, CaptionsSitOnTheirFramesBrokenLine) {
     for (auto* frame : form->centralWidget()->findChildren<QGroupBox*>()) {
         SCOPED_TRACE(frame->objectName().toStdString());
         if (const auto* box = frame->findChild<QCheckBox*>(QString(), Qt::FindDirectChildrenOnly)) {
-            // A check box in the caption's place: the line through its middle.
-            EXPECT_NEAR(topLineRow(frame->grab().toImage()), box->y() + box->height() / 2, 1);
+            // A check box in the caption's place: the line through its middle,
+            // broken by the box.
+            const QImage image = frame->grab().toImage();
+            const int line = topLineRow(image);
+            EXPECT_NEAR(line, box->y() + box->height() / 2, 1);
+            EXPECT_NE(image.pixelColor(box->geometry().right() - 2, line),
+                      image.pixelColor(image.width() - 12, line));
             continue;
         }
         // Red, whatever its own colour, to tell the caption from the rest.
