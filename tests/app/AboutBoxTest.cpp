@@ -16,6 +16,22 @@
 namespace vemba {
 namespace {
 
+// The box's design, copied here so that a slip in the program's table shows.
+using K = ControlKind;
+constexpr FontSpec kTitleFont{"ＭＳ Ｐゴシック", 14.25, true};
+const ControlRow kAbout[] = {
+    {"picIcon", -1, K::ImageBox, nullptr, nullptr, 240, 120, 480, 480, 1, 0},
+    {"cmdOK", -1, K::CommandButton, nullptr, "OK", 4320, 1320, 1185, 345, 0, 0, std::nullopt,
+     std::nullopt, nullptr, DefaultButton | CancelButton},
+    {"lblTitle", -1, K::Label, nullptr, "ヴェンバPC", 960, 217, 1605, 333, 4, 0, 0, std::nullopt,
+     &kTitleFont},
+    {"lblVersion", -1, K::Label, nullptr, "Version 1.00", 2880, 290, 1605, 225, 5, 0},
+    {"lblDescription", -1, K::Label, nullptr, "血を吸うメスの蚊を追い払います。", 1050, 840, 3885,
+     330, 2, 0, 0},
+    {"lblDisclaimer", -1, K::Label, nullptr, "Copyright (C) 2026. All rights reserved.", 120, 1320,
+     4110, 465, 3, 0, 0},
+};
+
 class AboutBoxTest : public testing::WindowTest {
 protected:
     frmAbout* showAbout() {
@@ -40,10 +56,12 @@ TEST_F(AboutBoxTest, AModelessOwnerlessToolWindowAtItsPlaceBuiltFromItsRows) {
     frmAbout* box = showAbout();
     ASSERT_NE(box, nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(box));
-    testing::expectBuiltFromRows(*box, aboutControls(), {});
+    testing::expectBuiltFromRows(*box, kAbout, {});
 
     const QFont title = box->findChild<QLabel*>("lblTitle")->font();
     EXPECT_TRUE(title.bold());
+    EXPECT_DOUBLE_EQ(title.pointSizeF(), 14.25);
+    EXPECT_TRUE(box->findChild<QPushButton*>("cmdOK")->isDefault());
     EXPECT_EQ(QFontInfo(title).family(), QStringLiteral("IPAPGothic"));
     EXPECT_EQ(box->findChild<QLabel*>("picIcon")->pixmap().size(), QSize(28, 28));
     // The etched separator: grey on the line's row, white below it.

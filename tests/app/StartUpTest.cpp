@@ -191,13 +191,15 @@ TEST_F(StartUpTest, EveryChoiceAndThePositionComeBackSwitchedOff) {
     EXPECT_TRUE(form->optMediaMode(1)->isChecked());
 }
 
-// A session that ends quits the program with the window still open.
+// A session that ends quits the program with the window still open; never
+// switched ON, closing stops nothing and still stores the place.
 TEST_F(StartUpTest, EndOfSessionClosesTheWindowTheNormalWay) {
     form->show();
     form->move(30, 45);
     QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
     runProgram();
     EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(audio.log, QStringList{});
     EXPECT_EQ(stored("Position/Top"), QStringLiteral("675"));
 }
 

@@ -89,9 +89,15 @@ TEST_F(WavePreviewTest, EachBoxHoldsExactlyItsCurveAndShowsItInDarkGreen) {
     for (const Point& p : expectedPoints()) {
         expected[p.member].insert(pixelOf(p.x, p.y));
     }
+    // The turning points: y = 0 lies 120 twips below the top, 1 at 220, -1 at 20.
+    for (const auto& [x, twips] : {std::pair{0, 120}, {90, 220}, {180, 120}, {270, 20}}) {
+        EXPECT_EQ(expected[1].count({static_cast<int>(x * 1.375 / 15), twips / 15}), 1U) << x;
+    }
+    const qint64 keys[] = {image(0).cacheKey(), image(1).cacheKey()};
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
-    // Hidden, shown again and another wave chosen: what was drawn once stays.
+    // Hidden, shown again and another wave chosen: what was drawn once stays,
+    // never drawn again.
     form->hide();
     form->show();
     QTest::mouseClick(form->Option(4, 1), Qt::LeftButton);
@@ -99,6 +105,7 @@ TEST_F(WavePreviewTest, EachBoxHoldsExactlyItsCurveAndShowsItInDarkGreen) {
         SCOPED_TRACE(member);
         ASSERT_EQ(image(member).size(), QSize(kColumns, kRows));
         EXPECT_EQ(drawnPixels(image(member)), expected[member]);
+        EXPECT_EQ(image(member).cacheKey(), keys[member]);
         const QImage shown = form->Picture1(member)->grab().toImage();
         for (const auto& [x, y] : expected[member]) {
             EXPECT_EQ(shown.pixelColor(x, y), QColor(0, 128, 0));
