@@ -1,11 +1,12 @@
+// A write killed at any of its system calls leaves the old file or the new
+// one, never a mix, and the switch happens at the rename.
+
 #include "iniEdit.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <cstdio>
 #include <gtest/gtest.h>
-#include <random>
 #include <signal.h>
 #include <sys/ptrace.h>
 #include <sys/syscall.h>
@@ -17,101 +18,10 @@ namespace {
 
 using namespace vemba;
 
-// Step n of the writer stores round n / entryCount into entry n % entryCount, so at
-// any moment the first entries hold round R and the rest round R-1. A torn,
-// lost or half-applied write breaks that pattern.
-const char* const entries[][2] = {{"Position", "Top"}, {"Position", "Left"}, {"Sound1", "Active"},
-                                  {"Sound2", "Freq"},  {"WaveForm", "Form"}, {"Volume", "V"}};
-constexpr int entryCount = int(std::size(entries));
-
-// Long and made of its round throughout, so a cut or mixed value cannot pass.
-QString roundValue(int round) {
-    return QStringLiteral("%1:").arg(round).repeated(40);
-}
-
-// The next step the file asks for, or -1 when it does not hold the pattern.
-int stepOf(const QString& dir) {
-    int rounds[entryCount];
-    for (int i = 0; i < entryCount; ++i) {
-        const QString value = iniEdit::ReadSetting(dir, entries[i][0], entries[i][1]);
-        bool ok = false;
-        rounds[i] = value.section(u':', 0, 0).toInt(&ok);
-        if (!ok || value != roundValue(rounds[i])) {
-            return -1;
-        }
-    }
-    const int j = int(std::count(rounds, rounds + entryCount, rounds[0]));
-    for (int i = 0; i < entryCount; ++i) {
-        if (rounds[i] != rounds[0] - (i >= j)) {
-            return -1;
-        }
-    }
-    return rounds[0] * entryCount + j;
-}
-
-// Runs in a forked child: steps from n on, count of them or forever.
-[[noreturn]] void writeSteps(const QString& dir, int n, int count) {
-    for (; count != 0; --count, ++n) {
-        const auto& e = entries[n % entryCount];
-        if (!iniEdit::WriteSetting(dir, e[0], e[1], roundValue(n / entryCount)).ok()) {
-            _exit(4);
-        }
-    }
-    _exit(0);
-}
-
-class KillDuringWrite : public testing::Test {
-protected:
-    void SetUp() override {
-        for (const auto& e : entries) {
-            ASSERT_TRUE(iniEdit::WriteSetting(dir.path(), e[0], e[1], roundValue(0)).ok());
-        }
-    }
-
-    // After a kill every entry must hold its old or its new value. Returns
-    // the writes completed since the last check.
-    int expectIntact() {
-        const int now = stepOf(dir.path());
-        if (now < step) {
-            ADD_FAILURE() << "torn, mixed or lost entries after step " << step;
-            return 0;
-        }
-        return now - std::exchange(step, now);
-    }
-
-    QTemporaryDir dir;
-    int step = entryCount; // the next write to do
-};
-
-TEST_F(KillDuringWrite, RandomMomentsLeaveOldOrNewValues) {
-    const int asked = qEnvironmentVariableIntValue("VEMBA_SETTINGS_KILLS");
-    const int kills = asked > 0 ? asked : 200;
-    const unsigned seed = std::random_device{}();
-    std::mt19937 rng(seed);
-    std::uniform_int_distribution<int> delayUs(0, 10000);
-    int writes = 0;
-    int i = 0;
-    for (; i < kills && !HasFailure(); ++i) {
-        const pid_t pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            writeSteps(dir.path(), step, -1);
-        }
-        ::usleep(useconds_t(delayUs(rng)));
-        ::kill(pid, SIGKILL);
-        int status = 0;
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-        EXPECT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself";
-        writes += expectIntact();
-    }
-    std::printf("%d kills, %d writes completed (seed %u)\n", i, writes, seed);
-    EXPECT_GT(writes, 0) << "no write got done: the kills tested nothing";
-}
-
 #if defined(PTRACE_GET_SYSCALL_INFO)
 // One write in a traced child, killed on entry to its killAt-th system call
 // (0: never). Returns the write's system calls; none where tracing fails.
-std::vector<unsigned long long> traceWrite(const QString& dir, int step, std::size_t killAt) {
+std::vector<unsigned long long> traceWrite(const QString& dir, std::size_t killAt) {
     // Forked children draw the same temporary names: clear what a kill left.
     for (const QString& name : QDir(dir).entryList({"setting.ini.*"}, QDir::Files | QDir::Hidden)) {
         QFile::remove(dir + "/" + name);
@@ -122,7 +32,8 @@ std::vector<unsigned long long> traceWrite(const QString& dir, int step, std::si
             _exit(127);
         }
         ::raise(SIGSTOP); // the tracer starts counting here
-        writeSteps(dir, step, 1);
+        // Long, so that a torn write cannot pass for the old or the new file.
+        _exit(iniEdit::WriteSetting(dir, "Volume", "V", QString(3000, u'n')).ok() ? 0 : 4);
     }
     std::vector<unsigned long long> calls;
     int status = 0;
@@ -155,13 +66,28 @@ bool isSync(unsigned long long nr) {
     return nr == SYS_fsync || nr == SYS_fdatasync;
 }
 
-// The file must switch from the old to the new value exactly at the rename.
-TEST_F(KillDuringWrite, EverySystemCallOfAWrite) {
-    const auto calls = traceWrite(dir.path(), step, 0);
+QByteArray contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void put(const QString& path, const QByteArray& text) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(text) == text.size());
+}
+
+TEST(KillDuringWrite, TheFileSwitchesFromOldToNewAtTheRenameOnly) {
+    QTemporaryDir dir;
+    const QString path = iniEdit::settingsPath(dir.path());
+    const QByteArray before =
+        "[Position]\nTop=1\n[Volume]\nV=" + QByteArray(3000, 'o') + "\n[W]\nF=2\n";
+    put(path, before);
+    const auto calls = traceWrite(dir.path(), 0);
     if (calls.empty()) {
         GTEST_SKIP() << "cannot trace a child process here";
     }
-    ASSERT_EQ(expectIntact(), 1);
+    const QByteArray after = contents(path);
+    ASSERT_EQ(after, QByteArray(before).replace(QByteArray(3000, 'o'), QByteArray(3000, 'n')));
     const auto rename = std::find_if(calls.begin(), calls.end(), isRename);
     ASSERT_NE(rename, calls.end()) << "the new file must replace the old one by a rename";
     EXPECT_TRUE(std::any_of(calls.begin(), rename, isSync))
@@ -169,12 +95,15 @@ TEST_F(KillDuringWrite, EverySystemCallOfAWrite) {
     EXPECT_TRUE(std::any_of(rename, calls.end(), isSync))
         << "the rename must reach the disk before the write returns";
     for (std::size_t k = 1; k <= calls.size(); ++k) {
+        put(path, before);
         // Judged on this run's own calls (the allocator may add one here and
         // there): those before the killed one have completed.
-        const auto run = traceWrite(dir.path(), step, k);
+        const auto run = traceWrite(dir.path(), k);
         const auto done = run.end() - (run.size() == k ? 1 : 0);
-        EXPECT_EQ(expectIntact(), std::any_of(run.begin(), done, isRename) ? 1 : 0)
-            << "killed on entry to system call " << k << " of " << run.size() << " (number "
+        const bool renamed = std::any_of(run.begin(), done, isRename);
+        EXPECT_TRUE(contents(path) == (renamed ? after : before))
+            << (renamed ? "not the new file" : "not the old file")
+            << ": killed on entry to system call " << k << " of " << run.size() << " (number "
             << (run.empty() ? 0 : run.back()) << ")";
     }
 }
