@@ -90,6 +90,7 @@ protected:
     void expectShown(const QString& path, const QString& anchor, const QString& why) {
         SCOPED_TRACE(why.toStdString());
         EXPECT_EQ(page->source().path(), path);
+        EXPECT_EQ(page->source().fragment(), anchor);
         EXPECT_FALSE(page->documentTitle().isEmpty());
         EXPECT_TRUE(anchor.isEmpty() || refsOf(*page->document()).anchors.contains(anchor));
     }
@@ -172,12 +173,11 @@ TEST_F(HelpViewerTest, HistoryGoesBackAndForwardAndOutsideLinksGoToTheDesktop) {
     auto* back = viewer->findChild<QToolButton*>(QStringLiteral("back"));
     auto* forward = viewer->findChild<QToolButton*>(QStringLiteral("forward"));
     const QString start = page->source().path();
-    EXPECT_FALSE(back->isEnabled());
 
     // A link goes from the page's own folder.
     viewer->showTopic(QStringLiteral("images/none.html"));
-    viewer->followLink(QUrl(QStringLiteral("../bands.html#mid")));
-    viewer->followLink(QUrl(QStringLiteral("caution.html")));
+    viewer->followLink(QUrl(QStringLiteral("other.html")));
+    viewer->followLink(QUrl(QStringLiteral("../caution.html")));
     UrlCatcher catcher;
     QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "openUrl");
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "openUrl");
@@ -187,14 +187,16 @@ TEST_F(HelpViewerTest, HistoryGoesBackAndForwardAndOutsideLinksGoToTheDesktop) {
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     EXPECT_EQ(catcher.urls, QList<QUrl>{QUrl(QStringLiteral("https://example.org/"))});
 
-    const std::vector<std::pair<QToolButton*, QString>> steps{
-        {back, "/bands.html"},          {back, "/images/none.html"}, {back, start},
-        {forward, "/images/none.html"}, {forward, "/bands.html"},    {forward, "/caution.html"}};
+    const std::vector<std::pair<QToolButton*, QString>> steps{{back, "/images/other.html"},
+                                                              {back, "/images/none.html"},
+                                                              {back, start},
+                                                              {forward, "/images/none.html"},
+                                                              {forward, "/images/other.html"},
+                                                              {forward, "/caution.html"}};
     for (const auto& [button, path] : steps) {
         button->click();
         EXPECT_EQ(page->source().path(), path);
     }
-    EXPECT_FALSE(forward->isEnabled());
 }
 
 TEST_F(HelpViewerTest, OneViewerPerFileRaisedAgainUntilClosed) {

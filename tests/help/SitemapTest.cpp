@@ -50,7 +50,7 @@ TEST(SitemapTest, ReadsEntriesAndTheirNesting) {
          "<ul>" + object("&lt;R&amp;D&gt; &#x30c8;ンボ", "a.html") + "</ul>",
          {"0 <R&D> トンボ=a.html"}},
         {"the first Name and Local count; other objects and comments are passed over",
-         "<!-- <OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"X\"></OBJECT> -->"
+         "<!-- a > <OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"X\"></OBJECT> -->"
          "<OBJECT type=\"text/site properties\"><param name=\"Name\" value=\"P\"></OBJECT>"
          "<UL><LI><OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"A\">"
          "<param name=\"Name\" value=\"B\"><param name=\"Local\" value=\"a.html\">"
