@@ -18,7 +18,6 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QTextBlock>
 #include <QTextBrowser>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -42,26 +41,15 @@ QList<HelpViewer*> viewers() {
     return found;
 }
 
-// Every link, picture and anchor of a page, as written in it.
-struct PageRefs {
-    QStringList links, images, anchors;
-};
-
-PageRefs refsOf(const QTextDocument& document) {
-    PageRefs refs;
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextCharFormat format = it.fragment().charFormat();
-            refs.anchors << format.anchorNames();
-            if (format.isImageFormat()) {
-                refs.images << format.toImageFormat().name();
-            } else if (!format.anchorHref().isEmpty()) {
-                refs.links << format.anchorHref();
-            }
-        }
+// The values of one attribute throughout a page, as the viewer holds it.
+QStringList valuesOf(const QTextBrowser& page, const QString& attribute) {
+    QStringList values;
+    const QRegularExpression pattern(QStringLiteral(" %1=\"([^\"]*)\"").arg(attribute));
+    for (const QRegularExpressionMatch& match : pattern.globalMatch(page.toHtml())) {
+        values << match.captured(1);
     }
-    refs.links.removeDuplicates();
-    return refs;
+    values.removeDuplicates();
+    return values;
 }
 
 class HelpViewerTest : public ::testing::Test {
@@ -92,7 +80,7 @@ protected:
         EXPECT_EQ(page->source().path(), path);
         EXPECT_EQ(page->source().fragment(), anchor);
         EXPECT_FALSE(page->documentTitle().isEmpty());
-        EXPECT_TRUE(anchor.isEmpty() || refsOf(*page->document()).anchors.contains(anchor));
+        EXPECT_TRUE(anchor.isEmpty() || valuesOf(*page, QStringLiteral("name")).contains(anchor));
     }
 
     QTextBrowser* page = nullptr;
@@ -115,7 +103,7 @@ TEST_F(HelpViewerTest, OpensAtTheDefaultTopicWithAFilterableIndex) {
     EXPECT_EQ(shown, QStringList{QStringLiteral("setting.ini")});
 }
 
-TEST_F(HelpViewerTest, EveryEntryOfContentsAndIndexOpensATitledPage) {
+TEST_F(HelpViewerTest, EveryEntryLinkAndPictureOpensSomethingInTheFile) {
     HelpViewer* viewer = open();
     ASSERT_NE(viewer, nullptr);
     auto* contents = viewer->findChild<QTreeWidget*>(QStringLiteral("contents"));
@@ -137,11 +125,7 @@ TEST_F(HelpViewerTest, EveryEntryOfContentsAndIndexOpensATitledPage) {
         check(item->data(Qt::UserRole), item->text(), [&] { emit index->itemActivated(item); });
     }
     EXPECT_GE(entries, 30);
-}
 
-TEST_F(HelpViewerTest, EveryLinkAndPictureOfEveryPageResolvesInTheFile) {
-    HelpViewer* viewer = open();
-    ASSERT_NE(viewer, nullptr);
     const std::unique_ptr<ChmArchive> archive = ChmArchive::open(helpFile());
     ASSERT_NE(archive, nullptr);
     int links = 0;
@@ -149,13 +133,12 @@ TEST_F(HelpViewerTest, EveryLinkAndPictureOfEveryPageResolvesInTheFile) {
     for (const QString& file : archive->files().filter(QRegularExpression("\\.html$"))) {
         viewer->showTopic(file);
         expectShown(file, {}, file);
-        const PageRefs refs = refsOf(*page->document());
-        for (const QString& image : refs.images) {
+        for (const QString& image : valuesOf(*page, QStringLiteral("src"))) {
             const QVariant bytes = page->loadResource(QTextDocument::ImageResource, QUrl(image));
             EXPECT_FALSE(QImage::fromData(bytes.toByteArray()).isNull()) << image.toStdString();
             ++images;
         }
-        for (const QString& link : refs.links) {
+        for (const QString& link : valuesOf(*page, QStringLiteral("href"))) {
             viewer->followLink(QUrl(link));
             const QUrl target = QUrl(QStringLiteral("chm:") + file).resolved(QUrl(link));
             expectShown(target.path(), target.fragment(), file + QStringLiteral(" → ") + link);
@@ -187,15 +170,11 @@ TEST_F(HelpViewerTest, HistoryGoesBackAndForwardAndOutsideLinksGoToTheDesktop) {
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     EXPECT_EQ(catcher.urls, QList<QUrl>{QUrl(QStringLiteral("https://example.org/"))});
 
-    const std::vector<std::pair<QToolButton*, QString>> steps{{back, "/images/other.html"},
-                                                              {back, "/images/none.html"},
-                                                              {back, start},
-                                                              {forward, "/images/none.html"},
-                                                              {forward, "/images/other.html"},
-                                                              {forward, "/caution.html"}};
-    for (const auto& [button, path] : steps) {
-        button->click();
-        EXPECT_EQ(page->source().path(), path);
+    const QString steps[] = {"/images/other.html", "/images/none.html",  start,
+                             "/images/none.html",  "/images/other.html", "/caution.html"};
+    for (int i = 0; i < 6; ++i) {
+        (i < 3 ? back : forward)->click();
+        EXPECT_EQ(page->source().path(), steps[i]) << i;
     }
 }
 
@@ -222,21 +201,21 @@ TEST(HelpViewerFailureTest, AFileItCannotUseOpensNoWindow) {
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("Vemba_PC.chm"));
-    // Nothing: no file at all. Then damage of every kind, truncation last.
+    const auto put = [&](const std::optional<QByteArray>& bytes) { // nothing: no file at all
+        QFile::remove(path);
+        QFile file(path);
+        return !bytes || (file.open(QIODevice::WriteOnly) && file.write(*bytes) == bytes->size());
+    };
     std::vector<std::optional<QByteArray>> cases{std::nullopt, QByteArray(), noise, badHeader};
     for (const qsizetype cut : {qsizetype(4), qsizetype(0x58), qsizetype(0x60), qsizetype(0x100),
                                 good.size() / 4, good.size() / 2, good.size() - 1}) {
-        cases.push_back(good.left(cut));
+        cases.push_back(good.left(cut)); // truncated
     }
     const qsizetype widgets = QApplication::topLevelWidgets().size();
     for (std::size_t i = 0; i < cases.size(); ++i) {
-        SCOPED_TRACE("case " + std::to_string(i));
-        QFile::remove(path);
-        QFile file(path);
-        ASSERT_TRUE(!cases[i] || (file.open(QIODevice::WriteOnly) && file.write(*cases[i]) >= 0));
-        file.close();
-        EXPECT_EQ(OpenHelpContents(0, path), 0u);
-        EXPECT_EQ(QApplication::topLevelWidgets().size(), widgets);
+        ASSERT_TRUE(put(cases[i]));
+        EXPECT_EQ(OpenHelpContents(0, path), 0u) << "case " << i;
+        EXPECT_EQ(QApplication::topLevelWidgets().size(), widgets) << "case " << i;
     }
     EXPECT_EQ(OpenHelpContents(0, dir.path()), 0u); // a directory
 
@@ -244,19 +223,12 @@ TEST(HelpViewerFailureTest, AFileItCannotUseOpensNoWindow) {
     // read; the viewer may open, but neither it nor chmlib may read astray
     // (the sanitizer build watches).
     for (qsizetype at = 0; at < good.size(); at += good.size() / 24) {
-        QByteArray damaged = good;
-        damaged.replace(at, 48, noise.mid(at % 1000, 48));
-        const QString name = dir.filePath(QStringLiteral("damaged%1.chm").arg(at));
-        QFile file(name);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(damaged) == damaged.size());
-        file.close();
-        if (OpenHelpContents(0, name) != 0) {
-            for (HelpViewer* viewer : viewers()) {
-                for (const char* topic : {"index.html", "bands.html", "caution.html"}) {
-                    viewer->showTopic(QString::fromLatin1(topic));
-                }
-                viewer->close();
+        ASSERT_TRUE(put(QByteArray(good).replace(at, 48, noise.mid(at % 1000, 48))));
+        if (OpenHelpContents(0, path) != 0) {
+            for (const char* topic : {"index.html", "bands.html", "caution.html"}) {
+                viewers().front()->showTopic(QString::fromLatin1(topic));
             }
+            viewers().front()->close();
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         }
     }
