@@ -1,5 +1,6 @@
-// The writer the failure tests run as another user: a few writes through the
-// store, printing every message it hands out and a last line once done.
+// The writer the failure tests run as another user or on a full disk: a few
+// writes through the store, printing every message it hands out and a last
+// line once done.
 
 #include "SettingsStore.h"
 
