@@ -1,12 +1,14 @@
-// A write killed at any of its system calls leaves the old file or the new
-// one, never a mix, and the switch happens at the rename.
+// A write killed at any of its system calls, or at any moment, leaves the old
+// file or the new one, never a mix, and the switch happens at the rename.
 
 #include "iniEdit.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cstdio>
 #include <gtest/gtest.h>
+#include <random>
 #include <signal.h>
 #include <sys/ptrace.h>
 #include <sys/syscall.h>
@@ -18,14 +20,66 @@ namespace {
 
 using namespace vemba;
 
+QByteArray contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void put(const QString& path, const QByteArray& text) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(text) == text.size());
+}
+
+// Forked children draw the same temporary names: clears what a kill left.
+void clearLeftovers(const QString& dir) {
+    for (const QString& name : QDir(dir).entryList({"setting.ini.*"}, QDir::Files | QDir::Hidden)) {
+        QFile::remove(dir + "/" + name);
+    }
+}
+
+// The long run of scripts/settings-kill-test (VEMBA_SETTINGS_KILLS kills; 200
+// here): a writer that writes again and again is killed at random moments,
+// and after every kill the file is whole, as one of the writes left it.
+TEST(KillDuringWrite, RandomMomentsLeaveOldOrNewValues) {
+    QTemporaryDir dir;
+    const QString path = iniEdit::settingsPath(dir.path());
+    const auto text = [](char c) { return "[Volume]\nV=" + QByteArray(3000, c) + "\n"; };
+    put(path, text('a'));
+    const int asked = qEnvironmentVariableIntValue("VEMBA_SETTINGS_KILLS");
+    const int kills = asked > 0 ? asked : 200;
+    std::mt19937 rng(std::random_device{}());
+    std::uniform_int_distribution<int> delayUs(0, 10000);
+    int changes = 0;
+    for (int i = 0; i < kills && !HasFailure(); ++i) {
+        clearLeftovers(dir.path());
+        const QByteArray before = contents(path);
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            for (char c = 'b';; c = c == 'z' ? 'b' : static_cast<char>(c + 1)) {
+                iniEdit::WriteSetting(dir.path(), "Volume", "V", QString(3000, QChar(c)));
+            }
+        }
+        ::usleep(static_cast<useconds_t>(delayUs(rng)));
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        const QByteArray after = contents(path);
+        bool whole = false;
+        for (char c = 'a'; c <= 'z'; ++c) {
+            whole = whole || after == text(c);
+        }
+        EXPECT_TRUE(whole) << "torn by kill " << i;
+        changes += after != before ? 1 : 0;
+    }
+    std::printf("%d kills, %d of them after a completed write\n", kills, changes);
+    EXPECT_GT(changes, 0) << "no write got done: the kills tested nothing";
+}
+
 #if defined(PTRACE_GET_SYSCALL_INFO)
 // One write in a traced child, killed on entry to its killAt-th system call
 // (0: never). Returns the write's system calls; none where tracing fails.
 std::vector<unsigned long long> traceWrite(const QString& dir, std::size_t killAt) {
-    // Forked children draw the same temporary names: clear what a kill left.
-    for (const QString& name : QDir(dir).entryList({"setting.ini.*"}, QDir::Files | QDir::Hidden)) {
-        QFile::remove(dir + "/" + name);
-    }
+    clearLeftovers(dir);
     const pid_t pid = fork();
     if (pid == 0) {
         if (::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) {
@@ -64,16 +118,6 @@ bool isRename(unsigned long long nr) {
 
 bool isSync(unsigned long long nr) {
     return nr == SYS_fsync || nr == SYS_fdatasync;
-}
-
-QByteArray contents(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void put(const QString& path, const QByteArray& text) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(text) == text.size());
 }
 
 TEST(KillDuringWrite, TheFileSwitchesFromOldToNewAtTheRenameOnly) {
