@@ -29,11 +29,11 @@ SinkRecorder::~SinkRecorder() {
     stop();
 }
 
-bool SinkRecorder::start(QString* error, const QString& source) {
+bool SinkRecorder::start(QString* error) {
     m_process.setProgram(QStringLiteral("parec"));
     // parec buffers two seconds by default and a killed parec loses them.
     m_process.setArguments({QStringLiteral("--latency-msec=20"),
-                            QStringLiteral("--device=") + source,
+                            QStringLiteral("--device=vemba_null.monitor"),
                             QStringLiteral("--format=float32le"), QStringLiteral("--rate=48000"),
                             QStringLiteral("--channels=2"), QStringLiteral("--raw")});
     m_process.start();
@@ -127,47 +127,15 @@ Tone dominantTone(const std::vector<float>& mono, int rate) {
     const auto peak =
         static_cast<int>(std::max_element(power.begin() + 2, power.end()) - power.begin());
 
-    // Parabolic interpolation on the log magnitudes around the peak bin.
-    double offset = 0.0;
-    if (peak + 1 < bins) {
-        const double a = std::log(power[static_cast<std::size_t>(peak - 1)] + 1e-300);
-        const double b = std::log(power[static_cast<std::size_t>(peak)] + 1e-300);
-        const double c = std::log(power[static_cast<std::size_t>(peak + 1)] + 1e-300);
-        const double denom = a - 2.0 * b + c;
-        if (denom != 0.0) {
-            offset = 0.5 * (a - c) / denom;
-        }
-    }
     // The Hann main lobe spans two bins either side; four keeps it whole.
     double band = 0.0;
     for (int k = std::max(1, peak - 4); k <= std::min(bins - 1, peak + 4); ++k) {
         band += power[static_cast<std::size_t>(k)];
     }
     Tone tone;
-    tone.frequency = (peak + offset) * rate / static_cast<double>(n);
+    tone.frequency = peak * rate / static_cast<double>(n);
     tone.levelDb = db(std::sqrt(4.0 * band / (n * windowPower)));
     return tone;
-}
-
-double rmsDb(const std::vector<float>& mono) {
-    if (mono.empty()) {
-        return -300.0;
-    }
-    double sum = 0.0;
-    for (float s : mono) {
-        sum += static_cast<double>(s) * s;
-    }
-    return db(std::sqrt(sum / static_cast<double>(mono.size())));
-}
-
-std::size_t firstSoundFrame(const std::vector<float>& stereo, double thresholdDb) {
-    const double threshold = std::pow(10.0, thresholdDb / 20.0);
-    for (std::size_t i = 0; i < stereo.size(); ++i) {
-        if (std::fabs(stereo[i]) > threshold) {
-            return i / 2;
-        }
-    }
-    return static_cast<std::size_t>(-1);
 }
 
 } // namespace vemba::probe
