@@ -77,9 +77,6 @@ TEST(Mixer, LoopsRepeatTheSoundBitExactAfterTheStartRamp) {
         playing(m, dataOf(sound));
         const std::vector<float> out = render(m, R + 3 * length + 7, block);
         EXPECT_EQ(mismatches(out, R, sound, 0), 0u);
-        for (std::size_t i = 0; i < 2 * R; ++i) {
-            ASSERT_LE(std::fabs(out[i]), std::fabs(sound[i % sound.size()])) << "ramp louder";
-        }
     }
 }
 
