@@ -99,9 +99,6 @@ private:
 
 Status RecordingAudioLayer::createRoot(std::unique_ptr<audio::AudioRoot>& root) {
     log << QStringLiteral("createRoot");
-    if (script.failRoot) {
-        return Status::failure(QStringLiteral("no audio subsystem"));
-    }
     root = std::make_unique<RecordingRoot>(*this);
     return Status::success();
 }

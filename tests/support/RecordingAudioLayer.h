@@ -16,7 +16,6 @@ namespace vemba::testing {
 class RecordingAudioLayer : public audio::AudioLayer {
 public:
     struct Script {
-        bool failRoot = false;
         bool failDevice = false;
         bool failCooperativeLevel = false;
         std::set<QString> failingFiles;       // file names such as "/20.wav"

@@ -4,9 +4,9 @@
 #include <QElapsedTimer>
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <cstring>
 #include <fftw3.h>
-#include <memory>
 
 namespace vemba::probe {
 
@@ -29,11 +29,11 @@ SinkRecorder::~SinkRecorder() {
     stop();
 }
 
-bool SinkRecorder::start(QString* error, const QString& source) {
+bool SinkRecorder::start(QString* error) {
     m_process.setProgram(QStringLiteral("parec"));
     // parec buffers two seconds by default and a killed parec loses them.
     m_process.setArguments({QStringLiteral("--latency-msec=20"),
-                            QStringLiteral("--device=") + source,
+                            QStringLiteral("--device=vemba_null.monitor"),
                             QStringLiteral("--format=float32le"), QStringLiteral("--rate=48000"),
                             QStringLiteral("--channels=2"), QStringLiteral("--raw")});
     m_process.start();
@@ -99,75 +99,37 @@ std::vector<float> channel(const std::vector<float>& stereo, int ch, std::size_t
 }
 
 Tone dominantTone(const std::vector<float>& mono, int rate) {
-    const int n = static_cast<int>(mono.size());
-    if (n < 16) {
-        return {};
-    }
-    std::vector<double> in(static_cast<std::size_t>(n));
+    const std::size_t n = mono.size();
+    std::vector<double> in(n);
     double windowPower = 0.0;
-    for (int i = 0; i < n; ++i) {
-        const double w = 0.5 - 0.5 * std::cos(2.0 * M_PI * i / n);
-        in[static_cast<std::size_t>(i)] = w * mono[static_cast<std::size_t>(i)];
+    for (std::size_t i = 0; i < n; ++i) {
+        const double w = 0.5 - 0.5 * std::cos(2.0 * M_PI * double(i) / double(n));
+        in[i] = w * mono[i];
         windowPower += w * w;
     }
-    const int bins = n / 2 + 1;
-    std::unique_ptr<fftw_complex[], decltype(&fftw_free)> spectrum(
-        static_cast<fftw_complex*>(
-            fftw_malloc(sizeof(fftw_complex) * static_cast<std::size_t>(bins))),
-        &fftw_free);
-    fftw_plan plan = fftw_plan_dft_r2c_1d(n, in.data(), spectrum.get(), FFTW_ESTIMATE);
+    const int bins = int(n / 2 + 1);
+    std::vector<std::complex<double>> spectrum(std::size_t(bins), 0.0);
+    fftw_plan plan = fftw_plan_dft_r2c_1d(
+        int(n), in.data(), reinterpret_cast<fftw_complex*>(spectrum.data()), FFTW_ESTIMATE);
     fftw_execute(plan);
     fftw_destroy_plan(plan);
 
     std::vector<double> power(static_cast<std::size_t>(bins));
     for (int k = 0; k < bins; ++k) {
-        power[static_cast<std::size_t>(k)] =
-            spectrum[k][0] * spectrum[k][0] + spectrum[k][1] * spectrum[k][1];
+        power[static_cast<std::size_t>(k)] = std::norm(spectrum[static_cast<std::size_t>(k)]);
     }
     const auto peak =
         static_cast<int>(std::max_element(power.begin() + 2, power.end()) - power.begin());
 
-    // Parabolic interpolation on the log magnitudes around the peak bin.
-    double offset = 0.0;
-    if (peak + 1 < bins) {
-        const double a = std::log(power[static_cast<std::size_t>(peak - 1)] + 1e-300);
-        const double b = std::log(power[static_cast<std::size_t>(peak)] + 1e-300);
-        const double c = std::log(power[static_cast<std::size_t>(peak + 1)] + 1e-300);
-        const double denom = a - 2.0 * b + c;
-        if (denom != 0.0) {
-            offset = 0.5 * (a - c) / denom;
-        }
-    }
     // The Hann main lobe spans two bins either side; four keeps it whole.
     double band = 0.0;
     for (int k = std::max(1, peak - 4); k <= std::min(bins - 1, peak + 4); ++k) {
         band += power[static_cast<std::size_t>(k)];
     }
     Tone tone;
-    tone.frequency = (peak + offset) * rate / static_cast<double>(n);
-    tone.levelDb = db(std::sqrt(4.0 * band / (n * windowPower)));
+    tone.frequency = peak * rate / double(n);
+    tone.levelDb = db(std::sqrt(4.0 * band / (double(n) * windowPower)));
     return tone;
-}
-
-double rmsDb(const std::vector<float>& mono) {
-    if (mono.empty()) {
-        return -300.0;
-    }
-    double sum = 0.0;
-    for (float s : mono) {
-        sum += static_cast<double>(s) * s;
-    }
-    return db(std::sqrt(sum / static_cast<double>(mono.size())));
-}
-
-std::size_t firstSoundFrame(const std::vector<float>& stereo, double thresholdDb) {
-    const double threshold = std::pow(10.0, thresholdDb / 20.0);
-    for (std::size_t i = 0; i < stereo.size(); ++i) {
-        if (std::fabs(stereo[i]) > threshold) {
-            return i / 2;
-        }
-    }
-    return static_cast<std::size_t>(-1);
 }
 
 } // namespace vemba::probe

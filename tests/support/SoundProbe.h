@@ -11,16 +11,14 @@
 namespace vemba::probe {
 
 inline constexpr int kRate = 48000;
-// The null sink that tests/support/pulse-fixture loads.
-inline constexpr const char* kMonitorSource = "vemba_null.monitor";
 
 // Runs tests/support/pulse-fixture: `command` "start" or "stop" the private
 // server whose socket lies in `dir`. False when the script fails.
 bool pulseFixture(const char* command, const QString& dir);
 
-// Records a source of the server in PULSE_SERVER with parec as float stereo
-// at 48000 Hz. Keep it running while something plays: a null sink that
-// nobody records may not pace its clients.
+// Records the monitor of the null sink that tests/support/pulse-fixture loads
+// (server in PULSE_SERVER) with parec as float stereo at 48000 Hz. Keep it running while something
+// plays: a null sink that nobody records may not pace its clients.
 class SinkRecorder {
 public:
     SinkRecorder() = default;
@@ -29,7 +27,7 @@ public:
     SinkRecorder& operator=(const SinkRecorder&) = delete;
 
     // Starts parec and waits for its first data; false with a reason otherwise.
-    bool start(QString* error, const QString& source = QString::fromLatin1(kMonitorSource));
+    bool start(QString* error);
     void stop();
     // Keeps the Qt event loop turning (the audio layer commits and closes
     // through it) until `frames` more frames have been recorded, or until
@@ -52,18 +50,11 @@ std::vector<float> channel(const std::vector<float>& stereo, int ch, std::size_t
                            std::size_t count);
 
 struct Tone {
-    double frequency = 0.0;  // Hz, interpolated between FFT bins
+    double frequency = 0.0;  // Hz, to the nearest FFT bin
     double levelDb = -300.0; // peak amplitude of that component, dB re full scale
 };
 
 // The strongest component (above DC) of a Hann-windowed FFT of `mono`.
 Tone dominantTone(const std::vector<float>& mono, int rate = kRate);
-
-// RMS level of all of `mono`, dB re full scale (a full-scale sine is -3.01).
-double rmsDb(const std::vector<float>& mono);
-
-// First frame from which the stereo signal is louder than `thresholdDb`, or
-// npos when it never is.
-std::size_t firstSoundFrame(const std::vector<float>& stereo, double thresholdDb);
 
 } // namespace vemba::probe
