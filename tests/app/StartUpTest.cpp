@@ -170,7 +170,7 @@ TEST_F(StartUpTest, ClosingStopsEveryChannelBeforeItStoresThePosition) {
     EXPECT_EQ(stored("Position/Left"), QStringLiteral("18510")) << "no group separator";
 }
 
-TEST_F(StartUpTest, EveryChoiceAndThePositionComeBackSwitchedOff) {
+TEST_F(StartUpTest, EveryChoiceAndThePositionComeBackSwitchedOffAndStayPut) {
     window->controller().Form_Load();
     form->show();
     form->Check(1)->setChecked(true);
@@ -189,6 +189,20 @@ TEST_F(StartUpTest, EveryChoiceAndThePositionComeBackSwitchedOff) {
     EXPECT_EQ(choices(), QStringLiteral("101 4031 2"));
     EXPECT_EQ(form->pos(), QPoint(123, 77));
     EXPECT_TRUE(form->optMediaMode(1)->isChecked());
+    form->show();
+    form->close();
+
+    // A third start and close change nothing in the file.
+    QFile file(iniEdit::settingsPath(dir.path()));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray second = file.readAll();
+    file.close();
+    makeForm();
+    window->controller().Form_Load();
+    form->show();
+    form->close();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), second);
 }
 
 // A session that ends quits the program with the window still open; never
