@@ -1,6 +1,7 @@
 #include "Conversions.h"
 
 #include <QLocale>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -16,6 +17,30 @@ struct Parsed {
 
 bool isDigit(QChar c) {
     return c >= u'0' && c <= u'9';
+}
+
+// The power of ten of a number's leading digit, from the notation parse()
+// builds: sign, digits, ".", digits, "e", sign, digits. Every out-of-range
+// number has a non-zero digit; an exponent too long to hold saturates.
+long long leadingPower(const QByteArray& ascii) {
+    const qsizetype exponentAt = ascii.indexOf('e');
+    const qsizetype mantissaEnd = exponentAt < 0 ? ascii.size() : exponentAt;
+    const qsizetype point = ascii.left(mantissaEnd).indexOf('.');
+    const qsizetype wholeEnd = point < 0 ? mantissaEnd : point;
+    long long power = 0;
+    for (qsizetype k = 0; k < mantissaEnd; ++k) {
+        if (ascii[k] >= '1' && ascii[k] <= '9') {
+            power = k < wholeEnd ? wholeEnd - k - 1 : wholeEnd - k;
+            break;
+        }
+    }
+    long long exponent = 0;
+    for (qsizetype k = exponentAt + 1; exponentAt >= 0 && k < ascii.size(); ++k) {
+        if (ascii[k] >= '0' && ascii[k] <= '9') {
+            exponent = std::min(exponent * 10 + (ascii[k] - '0'), 1'000'000'000LL);
+        }
+    }
+    return power + (ascii.contains("e-") ? -exponent : exponent);
 }
 
 // Parses the plain decimal notation the program writes, and what a person
@@ -70,18 +95,8 @@ Parsed parse(const QString& text) {
     Parsed parsed;
     const auto [end, ec] = std::from_chars(first, ascii.constData() + ascii.size(), parsed.value);
     if (ec == std::errc::result_out_of_range) {
-        // Too small to hold is zero; too large is an overflow. A number is
-        // tiny when its exponent is negative or its whole part is zero.
-        qsizetype wholeEnd = 0;
-        while (wholeEnd < ascii.size() && ascii[wholeEnd] != '.' && ascii[wholeEnd] != 'e') {
-            ++wholeEnd;
-        }
-        bool zeroWhole = true;
-        for (qsizetype k = 0; k < wholeEnd; ++k) {
-            zeroWhole = zeroWhole && (ascii[k] == '0' || ascii[k] == '-' || ascii[k] == '+');
-        }
-        const bool tiny = ascii.contains("e-") || zeroWhole;
-        return tiny ? Parsed{} : Parsed{Failure::Overflow};
+        // Too small to hold is zero; too large is an overflow.
+        return leadingPower(ascii) < 0 ? Parsed{} : Parsed{Failure::Overflow};
     }
     if (ec != std::errc() || end != ascii.constData() + ascii.size()) {
         return {Failure::TypeMismatch};

@@ -2,6 +2,7 @@
 
 #include <QLocale>
 #include <gtest/gtest.h>
+#include <string>
 
 namespace {
 
@@ -46,6 +47,10 @@ TEST_P(UnderLocale, TextToNumbers) {
     // never read, so "1,500" cannot become 1500 in one locale.
     expectAll(toDouble, {
         {" 0.5 ", "0.5"}, {"1e400", "overflow"}, {"1e-400", "0"}, {"1..0", "mismatch"},
+        // Too large to hold, whatever the whole part or the exponent's sign.
+        {"0.5e400", "overflow"}, {"-0.5e400", "overflow"}, {"0.5e309", "overflow"},
+        {"00.9e310", "overflow"}, {("1" + std::string(400, '0') + "e-10").c_str(), "overflow"},
+        {"0.001e-330", "0"}, {"1e99999999999999999999", "overflow"},
         {"1,500", commaLocale() ? "1.5" : "mismatch"}, {"1.000.000", "mismatch"},
         {"1,000,000", "mismatch"}});
 }
