@@ -163,12 +163,7 @@ void MainWindowController::optMediaMode_Click(std::int16_t) {
     if (switchIsOn()) {
         m_form.setLabel1BackColor(bgr::red);
         m_engine.InitSoundDevice();
-        for (int channel = 1; channel <= 3; ++channel) {
-            if (ticked(channel)) {
-                m_engine.LoadChannelBuffer(channel);
-                m_engine.PlayChannel(channel);
-            }
-        }
+        startTickedChannels();
     } else {
         m_form.setLabel1BackColor(bgr::white);
         for (int channel = 1; channel <= 3; ++channel) {
@@ -177,6 +172,36 @@ void MainWindowController::optMediaMode_Click(std::int16_t) {
             }
         }
     }
+}
+
+// One tone file that will not load silences only its own channel: the others
+// start, and one message names every file that failed. The lamp stays red
+// only while something plays.
+void MainWindowController::startTickedChannels() {
+    QStringList failures;
+    bool started = false;
+    for (int channel = 1; channel <= 3; ++channel) {
+        if (!ticked(channel)) {
+            continue;
+        }
+        try {
+            m_engine.LoadChannelBuffer(channel);
+            m_engine.PlayChannel(channel);
+            started = true;
+        } catch (const SoundError& error) {
+            if (error.kind() != SoundError::Kind::Buffer) {
+                throw;
+            }
+            failures << error.message();
+        }
+    }
+    if (failures.isEmpty()) {
+        return;
+    }
+    if (!started) {
+        m_form.optMediaMode(1)->setChecked(true);
+    }
+    throw SoundError(SoundError::Kind::Buffer, failures.join(u'\n'));
 }
 
 void MainWindowController::Slider1_Change() {

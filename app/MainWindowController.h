@@ -59,6 +59,7 @@ private:
     void restoreVolume();
     std::optional<int> storedPosition(const QString& key) const;
 
+    void startTickedChannels();
     void channelCheckClick(int channel);
     void channelOptionClick(int channel, std::int16_t index);
     void restartChannel(int channel);

@@ -192,6 +192,26 @@ TEST_F(ControllerTest, FailedLoadEndsTheHandlerBeforeItsWriteAndKeepsTheSwitchOn
     EXPECT_TRUE(form->optMediaMode(0)->isChecked());
 }
 
+TEST_F(ControllerTest, SwitchingOnPlaysEveryChannelWhoseFileLoads) {
+    arrange(false, {1, 2, 3});
+    audio.script.failingFiles = {"/7500.wav"};
+    form->optMediaMode(0)->setChecked(true);
+    EXPECT_EQ(audio.log.filter("play "), (QStringList{"play /30.wav 1", "play /450.wav 1"}));
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(dir.path() + "/7500.wav"));
+    EXPECT_TRUE(form->optMediaMode(0)->isChecked());
+
+    // Nothing loads: one message names both files, and the switch goes back to OFF.
+    form->optMediaMode(1)->setChecked(true);
+    arrange(false, {1, 2});
+    audio.script.failingFiles = {"/30.wav", "/7500.wav"};
+    form->optMediaMode(0)->setChecked(true);
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[1].contains("/30.wav") && messages[1].contains("/7500.wav"));
+    EXPECT_TRUE(form->optMediaMode(1)->isChecked());
+    EXPECT_EQ(lamp(), kWhite);
+}
+
 TEST_F(ControllerTest, FailedDeviceOpenReturnsTheSwitchToOff) {
     arrange(false, {1});
     QColor lampWhileOpening;
