@@ -16,8 +16,6 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QSlider>
-#include <algorithm>
-#include <cmath>
 
 namespace vemba {
 
@@ -90,12 +88,10 @@ void MainWindowController::restoreWindowPosition() {
 }
 
 std::optional<int> MainWindowController::storedPosition(const QString& key) const {
+    // The conversions read plain decimals only: a number is always finite.
     const std::optional<float> twips =
         usable(convert::toSingle(m_settings.ReadSetting(kPosition, key)));
-    if (!twips || !std::isfinite(*twips)) {
-        return std::nullopt;
-    }
-    return placement::pixelsFromTwips(*twips);
+    return twips ? std::optional<int>(placement::pixelsFromTwips(*twips)) : std::nullopt;
 }
 
 void MainWindowController::restoreCheck(int channel) {
@@ -117,8 +113,8 @@ void MainWindowController::restoreMember(int array, const QString& section, cons
 void MainWindowController::restoreVolume() {
     if (const std::optional<std::int32_t> volume = usable(convert::toInt32(
             m_settings.ReadSetting(QStringLiteral("Volume"), QStringLiteral("V"))))) {
-        const QSlider* slider = m_form.Slider1();
-        m_form.Slider1()->setValue(std::clamp(*volume, slider->minimum(), slider->maximum()));
+        // The slider takes a value past either end as that end.
+        m_form.Slider1()->setValue(*volume);
     }
 }
 

@@ -92,7 +92,7 @@ QWidget* makeWidget(const ControlRow& row, QWidget* parent,
         return button;
     }
     case ControlKind::Line:
-        return new LineWidget(colorFromBgr(row.foreColor.value_or(0)), row.value, parent);
+        return new LineWidget(colorFromBgr(row.foreColor.value_or(0)), parent);
     case ControlKind::Label: {
         auto* label = new QLabel(text(row.caption), parent);
         if (row.foreColor) {

@@ -48,10 +48,8 @@ void PictureBox::paintEvent(QPaintEvent*) {
     painter.drawImage(0, 0, m_image);
 }
 
-LineWidget::LineWidget(const QColor& color, int width, QWidget* parent)
-    : QWidget(parent), m_color(color) {
+LineWidget::LineWidget(const QColor& color, QWidget* parent) : QWidget(parent), m_color(color) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    setMinimumSize(width, width);
 }
 
 QRect LineWidget::area(const QRect& span, int width) {

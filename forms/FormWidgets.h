@@ -40,7 +40,7 @@ private:
 // A horizontal or vertical line drawn as a solid strip along its rectangle.
 class LineWidget : public QWidget {
 public:
-    LineWidget(const QColor& color, int width, QWidget* parent);
+    LineWidget(const QColor& color, QWidget* parent);
 
     // The strip of a line `width` pixels thick that runs along `span`, a
     // rectangle of no height (a horizontal line) or no width (a vertical one).

@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 #include <QPointer>
+#include <algorithm>
 #include <vector>
 
 namespace vemba {
@@ -28,20 +29,18 @@ WId HtmlHelp(WId /*caller*/, const QString& file, unsigned command, std::uintptr
     }
     auto& viewers = openViewers();
     std::erase_if(viewers, [](const QPointer<HelpViewer>& viewer) { return viewer.isNull(); });
-    for (const QPointer<HelpViewer>& viewer : viewers) {
-        if (viewer->filePath() == canonical) {
-            viewer->show();
-            viewer->raise();
-            viewer->activateWindow();
-            return viewer->winId();
-        }
-    }
-    std::unique_ptr<ChmArchive> archive = ChmArchive::open(canonical);
-    HelpViewer* viewer = archive ? HelpViewer::create(std::move(archive), canonical) : nullptr;
+    const auto open = std::find_if(viewers.begin(), viewers.end(), [&](const auto& viewer) {
+        return viewer->filePath() == canonical;
+    });
+    HelpViewer* viewer = open != viewers.end() ? open->data() : nullptr;
     if (viewer == nullptr) {
-        return 0;
+        std::unique_ptr<ChmArchive> archive = ChmArchive::open(canonical);
+        viewer = archive ? HelpViewer::create(std::move(archive), canonical) : nullptr;
+        if (viewer == nullptr) {
+            return 0;
+        }
+        viewers.emplace_back(viewer);
     }
-    viewers.emplace_back(viewer);
     viewer->show();
     viewer->raise();
     viewer->activateWindow();
