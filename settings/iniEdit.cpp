@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vemba::iniEdit {
@@ -74,6 +75,19 @@ void syncDirectory(const QString& dir) {
     ::close(fd);
 }
 
+// QSaveFile keeps the mode but not the owner: a file handed to a shared
+// group would come back as ours. Keep what we may set; a group we are not
+// in is beyond us and no reason to fail the write.
+void keepOwnership(const QString& path, int fd) {
+    struct stat old {};
+    if (fd < 0 || ::stat(QFile::encodeName(path).constData(), &old) != 0) {
+        return;
+    }
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+        (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+    }
+}
+
 } // namespace
 
 QString settingsPath(const QString& programDir) {
@@ -122,6 +136,7 @@ WriteResult WriteSetting(const QString& programDir, const QString& section, cons
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         return failure::cannotCreate(path, programDir, file.errorString());
     }
+    keepOwnership(path, file.handle());
     if (file.write(text) != text.size() || !file.commit()) {
         return failure::cannotFinish(path, programDir, text.size(), file.errorString());
     }
