@@ -88,6 +88,17 @@ bool SinkRecorder::recordFrames(std::size_t frames, int limitMs) {
     return true;
 }
 
+bool SinkRecorder::recordFor(int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms && m_process.state() == QProcess::Running) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        m_process.waitForReadyRead(5);
+        take();
+    }
+    return m_process.state() == QProcess::Running;
+}
+
 std::vector<float> channel(const std::vector<float>& stereo, int ch, std::size_t from,
                            std::size_t count) {
     std::vector<float> out;

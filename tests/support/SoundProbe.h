@@ -33,6 +33,9 @@ public:
     // through it) until `frames` more frames have been recorded, or until
     // `limitMs` has passed; false in the latter case.
     bool recordFrames(std::size_t frames, int limitMs = 20000);
+    // The same for `ms` of wall time, whatever arrived: after the event loop
+    // was held up, the frames that arrive first are old ones.
+    bool recordFor(int ms);
     std::size_t frames() const { return m_samples.size() / 2; }
     // Interleaved stereo, everything recorded so far.
     const std::vector<float>& samples() const { return m_samples; }

@@ -1,0 +1,438 @@
+// Faults a user can meet, each on the real program: the real window
+// (offscreen), the real engine and audio layer, and the test PulseAudio
+// server's null sink. Each row names the fault, what the user must see and
+// hear; every row then checks that nothing stored was lost and that the
+// program still runs.
+//
+// tests/app/read-only-view runs this test where FAULT_RO_VIEW shows
+// FAULT_RO_SRC read-only and FAULT_RO_INI (inside the writable FAULT_RO_DIR)
+// is a read-only setting.ini; root cannot write there either.
+
+#include "FormStyle.h"
+#include "ProgramWindow.h"
+#include "QtPrinters.h"
+#include "SdlAudioLayer.h"
+#include "SoundProbe.h"
+#include "iniEdit.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QRegularExpression>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cmath>
+#include <functional>
+#include <gtest/gtest.h>
+#include <numbers>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vemba {
+namespace {
+
+constexpr std::size_t kWindow = 24000; // half a second: every tone here falls on a bin
+
+double levelAt(const std::vector<float>& left, double frequency) {
+    double re = 0.0;
+    double im = 0.0;
+    double windowSum = 0.0;
+    for (std::size_t i = 0; i < left.size(); ++i) {
+        const double w = 0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * i / left.size());
+        const double phase = 2.0 * std::numbers::pi * frequency * i / probe::kRate;
+        re += w * left[i] * std::cos(phase);
+        im += w * left[i] * std::sin(phase);
+        windowSum += w;
+    }
+    return 20.0 * std::log10(2.0 * std::hypot(re, im) / windowSum + 1e-30);
+}
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+void writeAll(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                f.write(bytes) == bytes.size())
+        << path.toStdString();
+}
+
+// A hand-written entry of the user's own that no fault may take away.
+const QByteArray kKeepsake = "[メモ]\r\n網戸=直した\r\n";
+
+// What the user sees must be Japanese: file names and paths stand in 「」,
+// and the sound library's own text may follow only in brackets.
+bool japaneseOnly(QString message) {
+    message.remove(QRegularExpression(QStringLiteral("「[^」]*」")));
+    message.remove(QRegularExpression(QStringLiteral("\\([^)]*\\)。?$")));
+    return !message.contains(QRegularExpression(QStringLiteral("[A-Za-z]{4,}")));
+}
+
+struct Scene {
+    QString programDir;
+    QString iniPath() const { return iniEdit::settingsPath(programDir); }
+    std::unique_ptr<audio::SdlAudioLayer> layer;
+    std::unique_ptr<ProgramWindow> window;
+    QStringList messages;
+
+    Form1& form() { return window->form(); }
+    void copyTones(const QString& into) const {
+        const QDir from(qEnvironmentVariable("VEMBA_PROGRAM_DIR"));
+        for (const QString& name : from.entryList({QStringLiteral("*.wav")})) {
+            QFile::remove(into + '/' + name);
+            ASSERT_TRUE(QFile::copy(from.filePath(name), into + '/' + name));
+        }
+    }
+    void start() {
+        layer = std::make_unique<audio::SdlAudioLayer>();
+        window = std::make_unique<ProgramWindow>(ProgramWindow::Services{programDir, layer.get()});
+        window->errors().setShowsMessageBoxes(false);
+        QObject::connect(&window->errors(), &ErrorPresenter::reported,
+                         [this](const QString& m) { messages << m; });
+        form().show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form()));
+    }
+    void tick(int channel, bool on) {
+        if (form().Check(channel)->isChecked() != on) {
+            QTest::mouseClick(form().Check(channel), Qt::LeftButton);
+        }
+    }
+    void switchOn() { QTest::mouseClick(form().optMediaMode(0), Qt::LeftButton); }
+    bool lampRed() const {
+        return window->form().Label1()->palette().color(QPalette::Window) == QColor(Qt::red);
+    }
+};
+
+void keepsakeKept(Scene& s) {
+    EXPECT_TRUE(readAll(s.iniPath()).contains(kKeepsake));
+}
+
+struct Fault {
+    const char* name;
+    std::function<void(Scene&)> arrange; // before the program starts
+    std::function<void(Scene&)> act;     // what the user does then
+    QStringList seen;                    // a text each message holds, one per message
+    std::vector<double> heard;           // tones that must sound afterwards
+    std::vector<double> silent;          // tones that must not
+    bool on = false;                     // the switch (and lamp) after the act
+    // What must still be stored afterwards.
+    std::function<void(Scene&)> nothingLost = keepsakeKept;
+};
+
+void PrintTo(const Fault& f, std::ostream* os) {
+    *os << f.name;
+}
+
+QString roSource() {
+    return qEnvironmentVariable("FAULT_RO_SRC");
+}
+
+void needReadOnlyView() {
+    if (roSource().isEmpty()) {
+        GTEST_SKIP() << "not run under tests/app/read-only-view";
+    }
+}
+
+void putSettings(Scene& s, const QByteArray& bytes) {
+    writeAll(s.iniPath(), bytes);
+}
+
+void keepsakeSettings(Scene& s) {
+    putSettings(s, kKeepsake);
+}
+
+// Channels 1 and 3 at their 30 and 450 Hz tones; channel 2 as arranged.
+void switchOnLowAndHigh(Scene& s) {
+    s.tick(1, true);
+    s.tick(3, true);
+    s.switchOn();
+}
+
+void switchOnChannel(Scene& s, int channel) {
+    for (int c = 1; c <= 3; ++c) {
+        s.tick(c, c == channel);
+    }
+    s.switchOn();
+}
+
+// A 16-bit mono WAV header with the given rate and data size, then `data`.
+QByteArray wav(int rate, quint32 dataBytes, const QByteArray& data) {
+    QByteArray b;
+    auto u32 = [&b](quint32 v) {
+        for (int i = 0; i < 4; ++i) {
+            b.append(char((v >> (8 * i)) & 0xFF));
+        }
+    };
+    auto u16 = [&b](quint16 v) { b.append(char(v & 0xFF)).append(char(v >> 8)); };
+    b.append("RIFF");
+    u32(36 + dataBytes);
+    b.append("WAVEfmt ");
+    u32(16);
+    u16(1);
+    u16(1);
+    u32(static_cast<quint32>(rate));
+    u32(static_cast<quint32>(rate) * 2);
+    u16(2);
+    u16(16);
+    b.append("data");
+    u32(dataBytes);
+    return b + data;
+}
+
+// `seconds` of a 16-bit sine at `rate`.
+QByteArray sineWav(int rate, double frequency, int seconds) {
+    QByteArray data;
+    const int frames = rate * seconds;
+    for (int i = 0; i < frames; ++i) {
+        const auto v = static_cast<qint16>(
+            std::lround(16000.0 * std::sin(2.0 * std::numbers::pi * frequency * i / rate)));
+        data.append(char(v & 0xFF)).append(char((v >> 8) & 0xFF));
+    }
+    return wav(rate, static_cast<quint32>(data.size()), data);
+}
+
+std::vector<Fault> faults() {
+    const QStringList none;
+    return {
+        {"no sound server",
+         [](Scene& s) {
+             keepsakeSettings(s);
+             qputenv("PULSE_SERVER", "unix:/nonexistent/native");
+         },
+         switchOnLowAndHigh,
+         {QStringLiteral("音声出力デバイス")},
+         {},
+         {},
+         false},
+        {"setting.ini is a directory",
+         [](Scene& s) { ASSERT_TRUE(QDir().mkpath(s.iniPath() + "/keep")); },
+         [](Scene& s) { s.tick(1, true), s.tick(1, false); },
+         {QStringLiteral("setting.ini")},
+         {},
+         {},
+         false,
+         [](Scene& s) { EXPECT_TRUE(QDir(s.iniPath() + "/keep").exists()); }},
+        {"setting.ini is binary junk",
+         [](Scene& s) {
+             std::mt19937 random(7);
+             QByteArray junk(4096, '\0');
+             for (char& c : junk) {
+                 c = static_cast<char>(random());
+             }
+             putSettings(s, junk + "\n" + kKeepsake);
+         },
+         switchOnLowAndHigh,
+         none,
+         {30.0, 450.0},
+         {},
+         true},
+        {"setting.ini holds 10 MB of text",
+         [](Scene& s) {
+             QByteArray text;
+             for (int i = 0; text.size() < 10 * 1024 * 1024; ++i) {
+                 text += "[S" + QByteArray::number(i) + "]\r\nK=" + QByteArray(60, 'x') + "\r\n";
+             }
+             putSettings(s, text + kKeepsake);
+         },
+         switchOnLowAndHigh,
+         none,
+         {30.0, 450.0},
+         {},
+         true},
+        {"setting.ini is empty",
+         [](Scene& s) { putSettings(s, {}); },
+         switchOnLowAndHigh,
+         none,
+         {30.0, 450.0},
+         {},
+         true,
+         [](Scene& s) { EXPECT_EQ(iniEdit::ReadSetting(s.programDir, "Sound3", "Active"), "1"); }},
+        {"setting.ini is read-only",
+         [](Scene& s) {
+             needReadOnlyView();
+             s.programDir = qEnvironmentVariable("FAULT_RO_DIR");
+             s.copyTones(s.programDir);
+             writeAll(qEnvironmentVariable("FAULT_RO_INI_SRC"), kKeepsake);
+         },
+         switchOnLowAndHigh,
+         {QStringLiteral("setting.ini")},
+         {30.0, 450.0},
+         {},
+         true},
+        {"the program directory is read-only",
+         [](Scene& s) {
+             needReadOnlyView();
+             s.copyTones(roSource());
+             writeAll(roSource() + "/setting.ini", kKeepsake);
+             s.programDir = qEnvironmentVariable("FAULT_RO_VIEW");
+         },
+         switchOnLowAndHigh,
+         {QStringLiteral("setting.ini")},
+         {30.0, 450.0},
+         {},
+         true},
+        {"a huge number in setting.ini leaves its control as it is",
+         [](Scene& s) { putSettings(s, kKeepsake + "[Volume]\r\nV=0.5e400\r\n"); },
+         [](Scene& s) { EXPECT_EQ(s.form().Slider1()->value(), 5); },
+         none,
+         {},
+         {},
+         false},
+        {"a missing tone file silences its channel only",
+         [](Scene& s) {
+             keepsakeSettings(s);
+             QFile::remove(s.programDir + "/7500.wav");
+         },
+         switchOnLowAndHigh,
+         {QStringLiteral("7500.wav")},
+         {30.0, 450.0},
+         {7500.0},
+         true},
+        {"a tone file that is not a sound",
+         [](Scene& s) {
+             keepsakeSettings(s);
+             writeAll(s.programDir + "/30.wav", QByteArray("not a sound file\n").repeated(64));
+         },
+         switchOnLowAndHigh,
+         {QStringLiteral("30.wav")},
+         {450.0},
+         {30.0},
+         true},
+        {"every tone file missing",
+         [](Scene& s) {
+             keepsakeSettings(s);
+             for (const QString& name : QDir(s.programDir).entryList({QStringLiteral("*.wav")})) {
+                 QFile::remove(s.programDir + '/' + name);
+             }
+         },
+         switchOnLowAndHigh,
+         {QStringLiteral("30.wav")},
+         {},
+         {30.0, 450.0},
+         false},
+        {"a cut-off tone file is refused",
+         [](Scene& s) {
+             keepsakeSettings(s);
+             QFile::resize(s.programDir + "/30.wav", 1000);
+         },
+         switchOnLowAndHigh,
+         {QStringLiteral("30.wav")},
+         {450.0},
+         {30.0, 200.0},
+         true},
+        {"a header that promises more than the file holds",
+         [](Scene& s) {
+             keepsakeSettings(s);
+             writeAll(s.programDir + "/30.wav",
+                      wav(48000, 192000, QByteArray("\x00\x08\x00\x08", 4)));
+         },
+         switchOnLowAndHigh,
+         {QStringLiteral("30.wav")},
+         {450.0},
+         {30.0},
+         true},
+        {"a one-frame file at 1 Hz",
+         [](Scene& s) {
+             keepsakeSettings(s);
+             writeAll(s.programDir + "/30.wav", wav(1, 2, QByteArray("\x10\x00", 2)));
+         },
+         switchOnLowAndHigh,
+         {QStringLiteral("30.wav")},
+         {450.0},
+         {30.0},
+         true},
+        {"a tone file at 22050 Hz plays without images",
+         [](Scene& s) {
+             keepsakeSettings(s);
+             writeAll(s.programDir + "/7500.wav", sineWav(22050, 7500.0, 1));
+         },
+         [](Scene& s) { switchOnChannel(s, 2); },
+         none,
+         {7500.0},
+         {14550.0},
+         true},
+    };
+}
+
+class FaultMatrix : public testing::TestWithParam<Fault> {
+protected:
+    static void SetUpTestSuite() { installFormAppearance(); }
+    void TearDown() override {
+        if (!server.isEmpty()) {
+            qputenv("PULSE_SERVER", server);
+        }
+    }
+    QByteArray server = qgetenv("PULSE_SERVER");
+};
+
+TEST_P(FaultMatrix, TheUserIsToldNothingIsLostAndTheProgramRuns) {
+    const Fault& fault = GetParam();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    probe::SinkRecorder recorder;
+    QString error;
+    ASSERT_TRUE(recorder.start(&error)) << error.toStdString();
+    Scene scene;
+    scene.programDir = dir.path();
+    scene.copyTones(dir.path());
+    fault.arrange(scene);
+    if (IsSkipped() || HasFatalFailure()) {
+        return;
+    }
+
+    scene.start();
+    fault.act(scene);
+    // Long enough for a change to be heard even on a busy machine.
+    ASSERT_TRUE(recorder.recordFor(1500) && recorder.frames() > kWindow);
+
+    EXPECT_EQ(scene.messages.size(), fault.seen.size()) << scene.messages.join('\n').toStdString();
+    for (qsizetype i = 0; i < std::min(scene.messages.size(), fault.seen.size()); ++i) {
+        EXPECT_TRUE(scene.messages[i].contains(fault.seen[i])) << scene.messages[i].toStdString();
+        EXPECT_TRUE(japaneseOnly(scene.messages[i])) << scene.messages[i].toStdString();
+    }
+    const std::vector<float> left =
+        probe::channel(recorder.samples(), 0, recorder.frames() - kWindow, kWindow);
+    for (double f : fault.heard) {
+        EXPECT_GT(levelAt(left, f), -40.0) << f << " Hz is not heard";
+    }
+    for (double f : fault.silent) {
+        EXPECT_LT(levelAt(left, f), -100.0) << f << " Hz is heard";
+    }
+    EXPECT_EQ(scene.form().optMediaMode(0)->isChecked(), fault.on);
+    EXPECT_EQ(scene.lampRed(), fault.on);
+
+    // Still running: the window answers a click, and OFF silences it.
+    ASSERT_TRUE(scene.form().isVisible());
+    const bool ticked = scene.form().Check(1)->isChecked();
+    QTest::mouseClick(scene.form().Check(1), Qt::LeftButton);
+    EXPECT_NE(scene.form().Check(1)->isChecked(), ticked);
+    QTest::mouseClick(scene.form().optMediaMode(1), Qt::LeftButton);
+    ASSERT_TRUE(recorder.recordFor(1000));
+    const std::vector<float> after =
+        probe::channel(recorder.samples(), 0, recorder.frames() - kWindow, kWindow);
+    float peak = 0.0F;
+    for (float v : after) {
+        peak = std::max(peak, std::abs(v));
+    }
+    EXPECT_LT(peak, 1e-4F) << "OFF does not silence";
+    scene.form().close();
+    scene.window.reset();
+
+    fault.nothingLost(scene);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrix, testing::ValuesIn(faults()),
+                         [](const testing::TestParamInfo<Fault>& info) {
+                             QString name = QString::fromUtf8(info.param.name);
+                             name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]+")), "_");
+                             return name.toStdString();
+                         });
+
+} // namespace
+} // namespace vemba
