@@ -277,6 +277,29 @@ std::vector<Fault> faults() {
          {30.0, 450.0},
          {},
          true},
+        {"setting.ini belongs to another user and group",
+         [](Scene& s) {
+             if (::geteuid() != 0) {
+                 GTEST_SKIP() << "only root can hand a file to another user";
+             }
+             keepsakeSettings(s);
+             const QByteArray name = QFile::encodeName(s.iniPath());
+             ASSERT_EQ(::chmod(name.constData(), 0664), 0);
+             ASSERT_EQ(::chown(name.constData(), 65534, 65534), 0); // nobody:nogroup
+         },
+         switchOnLowAndHigh,
+         none,
+         {30.0, 450.0},
+         {},
+         true,
+         [](Scene& s) {
+             keepsakeKept(s);
+             struct stat st {};
+             ASSERT_EQ(::stat(QFile::encodeName(s.iniPath()).constData(), &st), 0);
+             EXPECT_EQ(st.st_uid, 65534U);
+             EXPECT_EQ(st.st_gid, 65534U);
+             EXPECT_EQ(st.st_mode & 07777, 0664U);
+         }},
         {"a huge number in setting.ini leaves its control as it is",
          [](Scene& s) { putSettings(s, kKeepsake + "[Volume]\r\nV=0.5e400\r\n"); },
          [](Scene& s) { EXPECT_EQ(s.form().Slider1()->value(), 5); },
