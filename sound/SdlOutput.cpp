@@ -112,7 +112,10 @@ Status OutputCore::openStream() {
     }
     if (m_device == 0) {
         const QString reason = started ? sdlError() : started.reason();
-        return Status::failure(QStringLiteral("音声出力デバイスを開けません: %1").arg(reason));
+        // SDL's reason is English; it follows in brackets for whoever looks deeper.
+        return Status::failure(QStringLiteral("音声出力デバイスを開けません。サウンドサーバー"
+                                              "が動いているか確かめてください (%1)。")
+                                   .arg(reason));
     }
     m_system->streamOpened();
     m_running = false;

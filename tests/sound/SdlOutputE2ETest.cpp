@@ -104,12 +104,12 @@ TEST(SdlOutput, PlaysTheFileAtItsLevelPlusTheVolumeClosesIdleStreamsAndSurvivesS
     ASSERT_TRUE(device->createSoundBufferFromFile(path, description, format, buffer).ok());
     recorder.recordFrames(probe::kRate * 3 / 10); // idle: the stream closes
     ASSERT_TRUE(server("stop"));
-    const QString prefix = QStringLiteral("音声出力デバイスを開けません: ");
+    const QString prefix = QStringLiteral("音声出力デバイスを開けません。");
     const SoundDevice* previous = device.get();
     const Status failed = root->directSoundCreate(QString(), device);
     EXPECT_FALSE(failed.ok());
     EXPECT_TRUE(failed.reason().startsWith(prefix)) << failed.reason().toStdString();
-    EXPECT_GT(failed.reason().size(), prefix.size()) << "SDL's reason is missing";
+    EXPECT_FALSE(failed.reason().contains(QStringLiteral("()"))) << "SDL's reason is missing";
     EXPECT_EQ(device.get(), previous);
     for (int attempt = 0; attempt < 3; ++attempt) {
         EXPECT_TRUE(buffer->play(DSBPLAY_LOOPING).reason().startsWith(prefix));
