@@ -1,6 +1,7 @@
 #include "LoopResampler.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <numeric>
 #include <soxr.h>
