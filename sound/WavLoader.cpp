@@ -1,9 +1,10 @@
 #include "WavLoader.h"
 
+#include "LoopResampler.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <SDL_audio.h>
-#include <SDL_error.h>
+#include <QtEndian>
 #include <algorithm>
 #include <cmath>
 #include <sndfile.h>
@@ -13,46 +14,78 @@ namespace vemba::audio {
 namespace {
 
 constexpr sf_count_t kChunkFrames = 4096;
-constexpr int kMaxFileRate = 768000;
+constexpr int kMaxWavChunks = 1000;
+constexpr float kNegligibleOffset = 1e-6f; // -120 dBFS
 
 struct SndFileCloser {
     void operator()(SNDFILE* f) const { sf_close(f); }
 };
 using SndFilePtr = std::unique_ptr<SNDFILE, SndFileCloser>;
 
-struct StreamFreer {
-    void operator()(SDL_AudioStream* s) const { SDL_FreeAudioStream(s); }
-};
-using StreamPtr = std::unique_ptr<SDL_AudioStream, StreamFreer>;
-
-QString quoted(const QString& path) {
-    return QStringLiteral("「%1」").arg(path);
-}
-
 Status fail(const QString& path, const QString& what) {
-    return Status::failure(quoted(path) + what);
+    return Status::failure(QStringLiteral("「%1」").arg(path) + what);
 }
 
-// Reads frame by frame groups until the file ends, whatever its header
-// promised: a header that lies about the length costs nothing, and a cut-off
-// file gives what it holds.
-Status readAll(SNDFILE* file, const QString& path, int channels, sf_count_t maxFrames,
-               std::vector<float>& samples) {
-    std::vector<float> chunk(static_cast<std::size_t>(kChunkFrames * channels));
-    sf_count_t total = 0;
-    for (;;) {
-        const sf_count_t got = sf_readf_float(file, chunk.data(), kChunkFrames);
-        if (got <= 0) {
-            break;
-        }
-        total += got;
-        if (total > maxFrames) {
-            return fail(path, QStringLiteral(" は %1 分を超える長さのため再生できません。")
-                                  .arg(kMaxSoundSeconds / 60));
-        }
-        samples.insert(samples.end(), chunk.begin(), chunk.begin() + got * channels);
+// libsndfile's own words are English; the common cases get ours, the rare
+// rest keep its text in brackets as a clue.
+Status openFailure(const QString& path, int code) {
+    switch (code) {
+    case SF_ERR_UNRECOGNISED_FORMAT:
+        return fail(path, QStringLiteral(
+                              " は読み込める音声ファイルではありません。形式を認識できません。"));
+    case SF_ERR_SYSTEM:
+        return fail(path, QStringLiteral(
+                              " を読み取れません。ファイルを開けないか、読み込みに失敗しました。"));
+    case SF_ERR_MALFORMED_FILE:
+        return fail(
+            path, QStringLiteral(" は読み込める音声ファイルではありません。中身が壊れています。"));
+    case SF_ERR_UNSUPPORTED_ENCODING:
+        return fail(
+            path,
+            QStringLiteral(
+                " は読み込める音声ファイルではありません。この符号化方式には対応していません。"));
+    default:
+        return fail(path, QStringLiteral(" は読み込める音声ファイルではありません (%1)。")
+                              .arg(QString::fromUtf8(sf_error_number(code))));
     }
-    return Status::success();
+}
+
+Status cutShort(const QString& path) {
+    return fail(path, QStringLiteral(
+                          " は途中で切れています。ヘッダーが示す長さの音のデータがありません。"));
+}
+
+// libsndfile quietly shortens a WAV whose data chunk runs past the end of the
+// file, and would hand over a fragment of the sound as if it were the loop.
+bool wavDataCutShort(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QByteArray head = file.read(12);
+    const bool bigEndian = head.startsWith("RIFX");
+    // RF64 keeps its sizes in another chunk; libsndfile's frame count covers it.
+    if (head.size() < 12 || (!head.startsWith("RIFF") && !bigEndian) || head.mid(8, 4) != "WAVE") {
+        return false;
+    }
+    const qint64 size = file.size();
+    qint64 at = 12;
+    for (int i = 0; i < kMaxWavChunks && at + 8 <= size; ++i) {
+        if (!file.seek(at)) {
+            return false;
+        }
+        const QByteArray chunk = file.read(8);
+        if (chunk.size() < 8) {
+            return false;
+        }
+        const quint32 length = bigEndian ? qFromBigEndian<quint32>(chunk.constData() + 4)
+                                         : qFromLittleEndian<quint32>(chunk.constData() + 4);
+        if (chunk.startsWith("data")) {
+            return length > size - at - 8;
+        }
+        at += 8 + qint64(length) + (length & 1);
+    }
+    return false;
 }
 
 std::vector<float> toStereo(std::vector<float> samples, int channels) {
@@ -67,53 +100,26 @@ std::vector<float> toStereo(std::vector<float> samples, int channels) {
     return stereo;
 }
 
-Status resample(const QString& path, int fromRate, int toRate, std::vector<float>& samples) {
-    StreamPtr stream(SDL_NewAudioStream(AUDIO_F32SYS, 2, fromRate, AUDIO_F32SYS, 2, toRate));
-    const auto conversionFailed = [&] {
-        return fail(path, QStringLiteral(" を %1 Hz に変換できません (%2)。")
-                              .arg(toRate)
-                              .arg(QString::fromUtf8(SDL_GetError())));
-    };
-    if (!stream) {
-        return conversionFailed();
-    }
-    constexpr std::size_t kPutSamples = 2 * 65536;
-    for (std::size_t at = 0; at < samples.size(); at += kPutSamples) {
-        const std::size_t n = std::min(kPutSamples, samples.size() - at);
-        if (SDL_AudioStreamPut(stream.get(), samples.data() + at,
-                               static_cast<int>(n * sizeof(float))) != 0) {
-            return conversionFailed();
+// The loop is played over and over, so its mean is exactly the DC it puts on
+// the speakers, holding the cones off centre and eating headroom. A tone has
+// none; a file with some (a cheap converter, a recorder's bias) sounds the
+// same without it, so take it out rather than refuse the file.
+void removeOffset(std::vector<float>& stereo) {
+    for (std::size_t side = 0; side < 2; ++side) {
+        double sum = 0.0;
+        for (std::size_t i = side; i < stereo.size(); i += 2) {
+            sum += stereo[i];
+        }
+        const auto mean = static_cast<float>(sum / double(stereo.size() / 2));
+        // Far below hearing and harmless, and a file at the output rate
+        // stays exactly as written.
+        if (std::abs(mean) < kNegligibleOffset) {
+            continue;
+        }
+        for (std::size_t i = side; i < stereo.size(); i += 2) {
+            stereo[i] -= mean;
         }
     }
-    // SDL's resampler holds back the last few hundred frames even on flush:
-    // feed it silence past the end and cut the result to the exact length.
-    const std::vector<float> silence(2 * static_cast<std::size_t>(std::max(fromRate / 10, 4096)),
-                                     0.0f);
-    if (SDL_AudioStreamPut(stream.get(), silence.data(),
-                           static_cast<int>(silence.size() * sizeof(float))) != 0) {
-        return conversionFailed();
-    }
-    if (SDL_AudioStreamFlush(stream.get()) != 0) {
-        return conversionFailed();
-    }
-    std::vector<float> out;
-    std::vector<float> chunk(kPutSamples);
-    for (;;) {
-        const int got = SDL_AudioStreamGet(stream.get(), chunk.data(),
-                                           static_cast<int>(chunk.size() * sizeof(float)));
-        if (got < 0) {
-            return conversionFailed();
-        }
-        if (got == 0) {
-            break;
-        }
-        out.insert(out.end(), chunk.begin(), chunk.begin() + got / static_cast<int>(sizeof(float)));
-    }
-    const auto frames = static_cast<std::size_t>(
-        (static_cast<long long>(samples.size() / 2) * toRate + fromRate / 2) / fromRate);
-    out.resize(std::min(out.size() / 2, frames) * 2);
-    samples = std::move(out);
-    return Status::success();
 }
 
 } // namespace
@@ -133,30 +139,73 @@ Status loadSoundFile(const QString& path, int outputRate, std::shared_ptr<const 
         if (!info.isReadable()) {
             return fail(path, QStringLiteral(" を読み取る権限がありません。"));
         }
-        return fail(path, QStringLiteral(" は読み込める音声ファイルではありません (%1)。")
-                              .arg(QString::fromUtf8(sf_strerror(nullptr))));
+        return openFailure(path, sf_error(nullptr));
     }
     if (format.channels > 2) {
         return fail(path, QStringLiteral(
                               " は %1 チャンネルの音声です。モノラルかステレオだけを再生できます。")
                               .arg(format.channels));
     }
-    if (format.channels < 1 || format.samplerate <= 0 || format.samplerate > kMaxFileRate) {
-        return fail(path, QStringLiteral(" の音声形式 (%1 チャンネル, %2 Hz) は扱えません。")
-                              .arg(format.channels)
-                              .arg(format.samplerate));
+    if (format.channels < 1) {
+        return fail(path, QStringLiteral(" にはチャンネルがありません。"));
     }
-    const sf_count_t maxFrames = static_cast<sf_count_t>(format.samplerate) * kMaxSoundSeconds;
-    if (format.frames > maxFrames && format.frames != SF_COUNT_MAX) {
-        return fail(path, QStringLiteral(" は %1 分を超える長さのため再生できません。")
-                              .arg(kMaxSoundSeconds / 60));
+    if (format.samplerate < kMinFileRate || format.samplerate > kMaxFileRate) {
+        return fail(path,
+                    QStringLiteral(" のサンプリング周波数 %1 Hz は扱えません。%2 Hz から %3 Hz "
+                                   "までの音を再生できます。")
+                        .arg(format.samplerate)
+                        .arg(kMinFileRate)
+                        .arg(kMaxFileRate));
+    }
+    const int major = format.format & SF_FORMAT_TYPEMASK;
+    if ((major == SF_FORMAT_WAV || major == SF_FORMAT_WAVEX) && wavDataCutShort(path)) {
+        return cutShort(path);
+    }
+
+    // Both the frames as read and the converted loop must fit the bound; a
+    // header's count is checked before reading, the frames read as they come.
+    const auto channels = static_cast<std::size_t>(format.channels);
+    const auto maxFrames = static_cast<sf_count_t>(kMaxSoundBytes / (sizeof(float) * channels));
+    const auto fits = [&](sf_count_t frames) {
+        return frames <= maxFrames &&
+               planLoop(std::size_t(frames), format.samplerate, outputRate).outFrames <=
+                   kMaxSoundBytes / (2 * sizeof(float));
+    };
+    const auto tooLong = [&] {
+        const double seconds = std::min(double(maxFrames) / format.samplerate,
+                                        double(kMaxSoundBytes / (2 * sizeof(float))) / outputRate);
+        return fail(path, QStringLiteral(" は長すぎます。約 %1 秒までの音を再生できます。")
+                              .arg(std::floor(seconds)));
+    };
+    const bool counted = format.frames > 0 && format.frames != SF_COUNT_MAX;
+    if (counted && !fits(format.frames)) {
+        return tooLong();
     }
 
     std::vector<float> samples;
-    if (Status read = readAll(file.get(), path, format.channels, maxFrames, samples); !read) {
-        return read;
+    if (counted) {
+        samples.reserve(std::size_t(format.frames) * channels);
     }
-    if (samples.empty()) {
+    std::vector<float> chunk(std::size_t(kChunkFrames) * channels);
+    sf_count_t frames = 0;
+    for (;;) {
+        const sf_count_t got = sf_readf_float(file.get(), chunk.data(), kChunkFrames);
+        if (got <= 0) {
+            break;
+        }
+        frames += got;
+        if (!fits(frames)) {
+            return tooLong();
+        }
+        samples.insert(samples.end(), chunk.begin(),
+                       chunk.begin() + std::ptrdiff_t(std::size_t(got) * channels));
+    }
+    // An MPEG stream's count is an estimate from its bit rate; every other
+    // format's is what the file says it holds.
+    if (counted && frames < format.frames && major != SF_FORMAT_MPEG) {
+        return cutShort(path);
+    }
+    if (frames == 0) {
         return fail(path, QStringLiteral(" には音のデータがありません。"));
     }
     // A float file may hold infinities or NaNs; they would poison the whole mix.
@@ -165,15 +214,20 @@ Status loadSoundFile(const QString& path, int outputRate, std::shared_ptr<const 
             s = 0.0f;
         }
     }
-    samples = toStereo(std::move(samples), format.channels);
     if (format.samplerate != outputRate) {
-        if (Status converted = resample(path, format.samplerate, outputRate, samples); !converted) {
-            return converted;
+        const LoopPlan plan = planLoop(std::size_t(frames), format.samplerate, outputRate);
+        std::vector<float> converted;
+        const QString error =
+            resampleLoop(samples, format.channels, format.samplerate, outputRate, plan, converted);
+        if (!error.isEmpty()) {
+            return fail(
+                path,
+                QStringLiteral(" を %1 Hz に変換できません (%2)。").arg(outputRate).arg(error));
         }
-        if (samples.empty()) {
-            return fail(path, QStringLiteral(" には音のデータがありません。"));
-        }
+        samples = std::move(converted);
     }
+    samples = toStereo(std::move(samples), format.channels);
+    removeOffset(samples);
 
     auto data = std::make_shared<SampleData>();
     data->samples = std::move(samples);
