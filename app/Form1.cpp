@@ -20,7 +20,7 @@ namespace vemba {
 Form1::Form1() {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("ヴェンバPC"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/vemba.xpm")));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/vemba-pc-28.png")));
     // Fixed single border: minimize and close, no maximize, no resizing.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |

@@ -94,6 +94,25 @@ QString settingsPath(const QString& programDir) {
     return programDir + QStringLiteral("/setting.ini");
 }
 
+QString settingsDirectory(const QString& programDir, const QProcessEnvironment& environment) {
+    // access() asks the kernel, so a read-only mount counts as read-only even
+    // for root, while root may write a directory whose mode denies it.
+    if (::access(QFile::encodeName(programDir).constData(), W_OK | X_OK) == 0) {
+        return programDir;
+    }
+    // A relative XDG_CONFIG_HOME is invalid and ignored, as the base
+    // directory rules say.
+    QString base = environment.value(QStringLiteral("XDG_CONFIG_HOME"));
+    if (!base.startsWith(u'/')) {
+        const QString home = environment.value(QStringLiteral("HOME"));
+        if (!home.startsWith(u'/')) {
+            return programDir;
+        }
+        base = home + QStringLiteral("/.config");
+    }
+    return base + QStringLiteral("/vemba-pc");
+}
+
 QString ReadSetting(const QString& programDir, const QString& section, const QString& key) {
     const QString path = settingsPath(programDir);
     if (!QFileInfo(path).isFile()) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QProcessEnvironment>
 #include <QString>
 #include <utility>
 
@@ -24,8 +25,16 @@ private:
     QString m_reason;
 };
 
-// The settings file of a program directory: the directory followed by "/setting.ini".
+// The settings file of a directory: the directory followed by "/setting.ini".
 QString settingsPath(const QString& programDir);
+
+// The directory that keeps the settings of a program directory: the program
+// directory itself while it may be written (a build folder, a copy in the
+// user's home); else, installed system-wide, the user's own
+// $XDG_CONFIG_HOME/vemba-pc (by default ~/.config/vemba-pc). Without a usable
+// XDG_CONFIG_HOME or HOME there is nowhere else, and it stays the program's.
+QString settingsDirectory(const QString& programDir, const QProcessEnvironment& environment =
+                                                         QProcessEnvironment::systemEnvironment());
 
 // The entry's value, at most 1023 bytes of it; empty text for a missing file,
 // section or key and for an empty value. Never fails.
