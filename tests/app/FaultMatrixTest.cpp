@@ -273,10 +273,17 @@ std::vector<Fault> faults() {
              s.programDir = qEnvironmentVariable("FAULT_RO_VIEW");
          },
          switchOnLowAndHigh,
-         {QStringLiteral("setting.ini")},
+         none,
          {30.0, 450.0},
          {},
-         true},
+         true,
+         [](Scene& s) {
+             keepsakeKept(s);
+             // The user's own settings go to their configuration folder.
+             EXPECT_EQ(iniEdit::ReadSetting(qEnvironmentVariable("XDG_CONFIG_HOME") + "/vemba-pc",
+                                            "Sound3", "Active"),
+                       "1");
+         }},
         {"setting.ini belongs to another user and group",
          [](Scene& s) {
              if (::geteuid() != 0) {
@@ -393,6 +400,10 @@ protected:
     }
     QByteArray server = qgetenv("PULSE_SERVER");
 };
+
+// Settings that cannot stay beside the program go here, not to the real home.
+const QTemporaryDir configHome;
+const bool configHomeSet = qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome.path()));
 
 TEST_P(FaultMatrix, TheUserIsToldNothingIsLostAndTheProgramRuns) {
     const Fault& fault = GetParam();
