@@ -1,5 +1,6 @@
 // The whole program as a user drives it: the real window, the real engine and
-// audio layer, and a PulseAudio null sink whose monitor is recorded.
+// audio layer, and the null sink of a private sound server (PulseAudio or
+// PipeWire), whose monitor is recorded.
 
 #include "FormStyle.h"
 #include "ProgramWindow.h"
@@ -85,6 +86,7 @@ TEST(WindowSound, TriangleToneFollowsTheSwitchAndTheSlider) {
     // enough for the change to be heard even on a busy machine.
     ASSERT_TRUE(recorder.recordFrames(probe::kRate * 3 / 2));
     ASSERT_EQ(messages, QStringList{});
+    ASSERT_TRUE(probe::onRequestedDriver(&error)) << error.toStdString();
 
     const double fundamental = levelAt(recorder, 300.0);
     EXPECT_GT(fundamental, -20.0) << "the tone is not playing";

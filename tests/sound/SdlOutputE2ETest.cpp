@@ -5,8 +5,9 @@
 #include <QDir>
 #include <gtest/gtest.h>
 
-// Against the PulseAudio server of tests/support/pulse-fixture: what the
-// audio layer plays is recorded from the null sink's monitor and measured.
+// Against a private sound server (PulseAudio or PipeWire, see
+// tests/CMakeLists.txt): what the audio layer plays is recorded from the null
+// sink's monitor and measured.
 
 using namespace vemba::audio;
 namespace probe = vemba::probe;
@@ -32,11 +33,6 @@ double levelAfterHalfASecond(probe::SinkRecorder& recorder) {
     return probe::dominantTone(last(recorder, probe::kRate / 10)).levelDb;
 }
 
-// Stops or starts the shared server; the sink's lock keeps other tests away meanwhile.
-bool server(const char* command) {
-    return probe::pulseFixture(command, qEnvironmentVariable("VEMBA_PULSE_DIR"));
-}
-
 } // namespace
 
 TEST(SdlOutput, PlaysTheFileAtItsLevelPlusTheVolumeClosesIdleStreamsAndSurvivesServerLoss) {
@@ -52,16 +48,17 @@ TEST(SdlOutput, PlaysTheFileAtItsLevelPlusTheVolumeClosesIdleStreamsAndSurvivesS
     std::unique_ptr<AudioRoot> root;
     std::unique_ptr<SoundDevice> device;
     std::unique_ptr<SoundBuffer> buffer;
+    QString error;
     ASSERT_TRUE(layer.createRoot(root).ok());
     const Status created = root->directSoundCreate(QString(), device);
     ASSERT_TRUE(created.ok()) << created.reason().toStdString();
+    ASSERT_TRUE(probe::onRequestedDriver(&error)) << error.toStdString();
     ASSERT_TRUE(device->setCooperativeLevel(0x1234, DSSCL_NORMAL).ok());
     const BufferDescription description{16610, 0, 0}; // static, volume, pan, frequency, sticky
     const WaveFormat format{1, 2, 22050, 88200, 4, 16, 0, 0};
     const Status loaded = device->createSoundBufferFromFile(path, description, format, buffer);
     ASSERT_TRUE(loaded.ok()) << loaded.reason().toStdString();
     probe::SinkRecorder recorder;
-    QString error;
     ASSERT_TRUE(recorder.start(&error)) << error.toStdString();
     recorder.recordFrames(probe::kRate * 3 / 10); // the device's unused stream closes
     const int idleThreads = threadCount();
@@ -103,7 +100,7 @@ TEST(SdlOutput, PlaysTheFileAtItsLevelPlusTheVolumeClosesIdleStreamsAndSurvivesS
     // the previous one; the failed reopen on Play is told once.
     ASSERT_TRUE(device->createSoundBufferFromFile(path, description, format, buffer).ok());
     recorder.recordFrames(probe::kRate * 3 / 10); // idle: the stream closes
-    ASSERT_TRUE(server("stop"));
+    ASSERT_TRUE(probe::soundServer("stop"));
     const QString prefix = QStringLiteral("音声出力デバイスを開けません。");
     const SoundDevice* previous = device.get();
     const Status failed = root->directSoundCreate(QString(), device);
@@ -117,7 +114,7 @@ TEST(SdlOutput, PlaysTheFileAtItsLevelPlusTheVolumeClosesIdleStreamsAndSurvivesS
     EXPECT_EQ(told.size(), 1) << "told once, not on every Play";
     EXPECT_TRUE(told.value(0).startsWith(prefix));
     // Once the server is back, Play plays again.
-    ASSERT_TRUE(server("start"));
+    ASSERT_TRUE(probe::soundServer("start"));
     recorder.stop(); // its parec went with the server
     ASSERT_TRUE(recorder.start(&error)) << error.toStdString();
     const Status replayed = buffer->play(DSBPLAY_LOOPING);

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <SDL.h>
 #include <algorithm>
 #include <cmath>
 #include <complex>
@@ -23,6 +24,25 @@ double db(double amplitude) {
 bool pulseFixture(const char* command, const QString& dir) {
     return QProcess::execute(QStringLiteral(VEMBA_PULSE_FIXTURE),
                              {QString::fromLatin1(command), dir}) == 0;
+}
+
+bool soundServer(const char* command) {
+    const QString fixture = qEnvironmentVariable("VEMBA_SOUND_FIXTURE");
+    return !fixture.isEmpty() &&
+           QProcess::execute(fixture, {QString::fromLatin1(command),
+                                       qEnvironmentVariable("VEMBA_SOUND_DIR")}) == 0;
+}
+
+bool onRequestedDriver(QString* error) {
+    const char* current = SDL_GetCurrentAudioDriver();
+    const QByteArray wanted = qgetenv("SDL_AUDIODRIVER");
+    if (current != nullptr && !wanted.isEmpty() && wanted == current) {
+        return true;
+    }
+    *error = QStringLiteral("SDL_AUDIODRIVER=%1, SDL plays through %2")
+                 .arg(QString::fromLatin1(wanted), current != nullptr ? QString::fromLatin1(current)
+                                                                      : QStringLiteral("nothing"));
+    return false;
 }
 
 SinkRecorder::~SinkRecorder() {

@@ -16,9 +16,17 @@ inline constexpr int kRate = 48000;
 // server whose socket lies in `dir`. False when the script fails.
 bool pulseFixture(const char* command, const QString& dir);
 
-// Records the monitor of the null sink that tests/support/pulse-fixture loads
-// (server in PULSE_SERVER) with parec as float stereo at 48000 Hz. Keep it running while something
-// plays: a null sink that nobody records may not pace its clients.
+// Stops or starts the sound server a test plays to: the fixture script in
+// VEMBA_SOUND_FIXTURE on the directory in VEMBA_SOUND_DIR. False when it fails.
+bool soundServer(const char* command);
+
+// Whether SDL's audio is up on the driver that SDL_AUDIODRIVER asks for, and
+// not on another it fell back to; a reason when it is not.
+bool onRequestedDriver(QString* error);
+
+// Records the monitor of the null sink that the fixtures load (server in
+// PULSE_SERVER, PulseAudio's or pipewire-pulse) with parec as float stereo at 48000 Hz. Keep it
+// running while something plays: a null sink that nobody records may not pace its clients.
 class SinkRecorder {
 public:
     SinkRecorder() = default;
