@@ -68,9 +68,10 @@ double median(std::vector<double> v) {
 }
 
 // Does `act`, records 700 ms more and returns the seconds from `act` to the
-// moment the monitor's level is halfway from the old level to the new one,
-// or -1 when it never gets there. A frame's moment is reckoned back from
-// when its batch arrived, so parec's own buffering counts against us.
+// arrival of the first recorded window whose level is halfway from the old
+// level to the new one, or -1 when it never gets there. The null sink renders
+// in bursts, so a frame's own moment is unknown: taking its batch's arrival
+// counts parec's buffering against us.
 double heardAfter(const std::function<void()>& act) {
     g_recorder->recordFrames(kRate / 10);
     const std::size_t clickFrame = g_recorder->frames();
@@ -95,8 +96,7 @@ double heardAfter(const std::function<void()>& act) {
             const auto batch =
                 std::find_if(arrivals.begin(), arrivals.end(),
                              [frame](const auto& arrival) { return arrival.first > frame; });
-            const double heard = batch->second - double(batch->first - frame) / kRate;
-            return std::max(0.0, heard - clickTime);
+            return batch->second - clickTime;
         }
     }
     return -1.0;
