@@ -209,7 +209,12 @@ def gnuplot(script):
     subprocess.run(["gnuplot"], input=script, text=True, check=True)
 
 
+# Japanese captions need a font that has them (fonts-ipafont-gothic).
+TERMINAL = "set terminal png size 800,400 font '/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf,10'"
+
+
 def plot_cpu(series_by_player):
+    """Client plus server CPU, second by second, one line per player."""
     data = os.path.join(WORK, "cpu.dat")
     with open(data, "w") as f:
         for name, series in series_by_player:
@@ -219,19 +224,19 @@ def plot_cpu(series_by_player):
             f.write("\n\n")
     plots = ", ".join("'%s' index %d using 1:2 with linespoints title columnheader(1)"
                       % (data, i) for i in range(len(series_by_player)))
-    gnuplot("""set terminal png size 800,400
+    gnuplot("""%s
 set output '%s/cpu.png'
 set xlabel 'seconds'
-set ylabel 'CPU, client + sound server, %% of one core'
-set key outside right
+set ylabel 'CPU, client + server, %% of one core'
+set key top right
 set yrange [0:*]
 plot %s
-""" % (PLOTS, plots))
+""" % (TERMINAL, PLOTS, plots))
 
 
 def plot_spectra(spectra):
     for name, hz in (("450.wav", 450), ("t7500.wav", 7500)):
-        gnuplot("""set terminal png size 800,400
+        gnuplot("""%s
 set output '%s/spectrum-%s.png'
 set logscale x
 set xrange [20:24000]
@@ -241,7 +246,8 @@ set ylabel 'dBFS'
 set title '%s (%g Hz): ours against sox synth'
 plot '%s/%s.others' using 1:2 with lines title 'sox synth', \\
      '%s/%s.ours' using 1:2 with lines title 'ours'
-""" % (PLOTS, name.replace(".wav", ""), name, hz, spectra, name, spectra, name))
+""" % (TERMINAL, PLOTS, name.replace(".wav", ""), name, hz, spectra, name, spectra,
+       name))
 
 
 def period_frames():
@@ -283,7 +289,11 @@ def main():
     startup = start_up()
     writes = settings_write()
     tone_rows, spectra = tones()
-    plot_cpu([("ヴェンバPC", on_series), ("SoX play ×3", sox_series),
+    # Ours runs on into its OFF phase, which the others do not have.
+    gap = SECONDS + SETTLE
+    ours = {k: on_series[k] + [(t + gap, c, w) for t, c, w in off_series[k]]
+            for k in on_series}
+    plot_cpu([("ヴェンバPC (OFF from %d s)" % gap, ours), ("SoX play ×3", sox_series),
               ("paplay loop ×3", paplay_series)])
     plot_spectra(spectra)
     write_report(idle_cpu, [ours_on, ours_off, sox, sox_pulse, paplay], sweep, heard, heard_alsa,
