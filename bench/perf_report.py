@@ -425,11 +425,11 @@ asks the server for a target length of one period, which the server requests
 in quarters; so the client's and the server's work both fall as the period
 grows. Latency grows with it: a click waits for the next callback, then
 behind about one period queued at the server, one to two periods in all.
-At 4096 frames (85 ms) the worst click already reaches 150 ms, so the program
-takes 3072 frames (64 ms), the longest period that keeps every click within
-150 ms with room for the measuring. Float is what the mixer renders and what
-PipeWire and float sinks mix in, so no one converts; 16-bit gains nothing
-beyond the spread between runs. SDL's ALSA driver, through ALSA's PulseAudio
+At 4096 frames (85 ms) two periods are 170 ms, past 150 ms, so the program
+takes 3072 frames (64 ms): two periods are 128 ms, which leaves room for the
+server's mixing and the measuring. Float is what the mixer renders and what
+PipeWire and float sinks mix in, so no one converts; the 16-bit rows show
+no gain that holds from one period to the next. SDL's ALSA driver, through ALSA's PulseAudio
 plugin, asks for one request per period and costs the server least, but the
 plugin queues two or more periods and a click takes twice as long to be
 heard (table below), so the program leaves the driver to SDL: PulseAudio, or
