@@ -15,3 +15,7 @@ add_dependencies(app_startup_bench vemba-pc app_startup_minimal_window)
 target_compile_definitions(app_startup_bench PRIVATE
     VEMBA_PROGRAM_DIR="${VEMBA_PROGRAM_DIR}"
     VEMBA_MINIMAL_WINDOW="$<TARGET_FILE:app_startup_minimal_window>")
+
+# CPU time and wake-ups of running process trees, for scripts/perf-report.
+add_executable(proc_sampler ${CMAKE_CURRENT_LIST_DIR}/proc_sampler.cpp)
+vemba_strict(proc_sampler)

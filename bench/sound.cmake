@@ -1,2 +1,7 @@
 # The mixer's cost per output frame, and the share of real time it takes.
 vemba_bench(sound_mixer_bench SOURCES ${CMAKE_CURRENT_LIST_DIR}/sound_mixer.cpp LIBS vemba_audio)
+# A bare SDL player of three looping files, to weigh output periods and
+# sample formats without the rest of the program.
+add_executable(sdl_output_candidates ${CMAKE_CURRENT_LIST_DIR}/sdl_output_candidates.cpp)
+target_link_libraries(sdl_output_candidates PRIVATE vemba_audio)
+vemba_strict(sdl_output_candidates)

@@ -88,6 +88,9 @@ Status OutputCore::openStream() {
     }
     SDL_AudioSpec want{};
     want.freq = Mixer::kSampleRate;
+    // Float is what the mixer renders and what PipeWire and float sinks mix
+    // in, so nobody converts. The driver stays SDL's choice: its PipeWire
+    // driver where PipeWire serves the desktop, else PulseAudio.
     want.format = AUDIO_F32SYS;
     want.channels = 2;
     want.samples = kPeriodFrames;

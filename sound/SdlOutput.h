@@ -51,10 +51,13 @@ private:
 // object and its buffers, so that buffers outlive a replaced device harmlessly.
 class OutputCore : public std::enable_shared_from_this<OutputCore> {
 public:
-    // Frames per callback: 1024 at 48000 Hz is 21 ms, 47 wake-ups a second.
-    // A tone player changes its sound on a click, so 21 ms more latency is
-    // never noticed, while halving it would double the wake-ups.
-    static constexpr int kPeriodFrames = 1024;
+    // Frames per callback: 3072 at 48000 Hz is 64 ms. Each callback wakes us
+    // and makes the sound server take and mix a block, so a longer period
+    // costs both less: 1024 frames cost the server twice as much. But a click
+    // waits for the next callback and then behind the one block queued at
+    // the server (SDL asks for one period), so it is heard one to two periods
+    // later: within 128 ms here, where 4096 frames would take up to 170 ms.
+    static constexpr int kPeriodFrames = 3072;
     // The mixer's two read heads suffice only so.
     static_assert(kPeriodFrames >= Mixer::kRampFrames, "a restart's tail must end within a block");
 
