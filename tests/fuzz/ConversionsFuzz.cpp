@@ -36,8 +36,7 @@ template <typename T> Libc<T> readWithLibc(const std::string& s, T (*read)(const
 // Ours against the C library's reading of the same text. Only texts of
 // digits, signs, points and exponents are compared: strtod also takes hex,
 // "inf" and "nan", which the settings never hold.
-template <typename T>
-void compare(const Converted<T>& ours, const Libc<T>& libc, bool comparable) {
+template <typename T> void compare(const Converted<T>& ours, const Libc<T>& libc, bool comparable) {
     if (ours.failure() == Failure::Overflow) {
         FUZZ_CHECK(libc.whole && libc.range && std::isinf(libc.value));
     } else if (ours.ok()) {

@@ -13,8 +13,8 @@
 inline QString fuzzDir() {
     // Never destroyed: the folder is removed at exit, after static objects go.
     static const QString* dir = [] {
-        const QString base =
-            QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
+        const QString base = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm")
+                                                                       : QDir::tempPath();
         auto* path = new QString(base + QStringLiteral("/vemba-fuzz-%1").arg(::getpid()));
         QDir().mkpath(*path);
         std::atexit([] { QDir(fuzzDir()).removeRecursively(); });
@@ -26,7 +26,8 @@ inline QString fuzzDir() {
 inline QString writeFuzzFile(const QString& name, const QByteArray& bytes) {
     const QString path = fuzzDir() + QLatin1Char('/') + name;
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(bytes) != bytes.size()) {
         std::abort();
     }
     return path;

@@ -94,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const QByteArray otherKey = pickName(in, text);
             if (!sameEntry(section, key, otherSection, otherKey)) {
                 FUZZ_CHECK(profile::lookup(after, otherSection, otherKey) ==
-                        profile::lookup(text, otherSection, otherKey));
+                           profile::lookup(text, otherSection, otherKey));
             }
         }
         text = after;
@@ -116,7 +116,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     FUZZ_CHECK(written);
-    FUZZ_CHECK(stored == profile::withEntry(original, section.toUtf8(), key.toUtf8(), value.toUtf8()));
+    FUZZ_CHECK(stored ==
+               profile::withEntry(original, section.toUtf8(), key.toUtf8(), value.toUtf8()));
     FUZZ_CHECK(iniEdit::ReadSetting(fuzzDir(), section, key) == value);
     return 0;
 }

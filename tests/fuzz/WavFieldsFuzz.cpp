@@ -33,12 +33,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider in(data, size);
     const auto format = pick<std::uint16_t>(in, {1, 3, 0xFFFE});
     const auto channels = pick<std::uint16_t>(in, {1, 2, 3});
-    const auto rate = pick<std::uint32_t>(in, {48000, 44100, 22050, 8000, 384000, 96000, 1, 7999,
-                                               384001, 655350, 0x7FFFFFFF});
+    const auto rate = pick<std::uint32_t>(
+        in, {48000, 44100, 22050, 8000, 384000, 96000, 1, 7999, 384001, 655350, 0x7FFFFFFF});
     const auto bits = pick<std::uint16_t>(in, {16, 8, 24, 32, 64, 0});
     const bool fieldsAgree = in.ConsumeBool();
-    const std::uint16_t blockAlign =
-        fieldsAgree ? std::uint16_t(channels * ((bits + 7) / 8)) : in.ConsumeIntegral<std::uint16_t>();
+    const std::uint16_t blockAlign = fieldsAgree ? std::uint16_t(channels * ((bits + 7) / 8))
+                                                 : in.ConsumeIntegral<std::uint16_t>();
     const std::uint32_t byteRate =
         fieldsAgree ? rate * blockAlign : in.ConsumeIntegral<std::uint32_t>();
     const bool sizeTrue = in.ConsumeBool();
@@ -69,8 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     file.append(samples.data(), qsizetype(samples.size()));
 
     std::shared_ptr<const vemba::audio::SampleData> sound;
-    const vemba::audio::Status status =
-        vemba::audio::loadSoundFile(writeFuzzFile(QStringLiteral("fields.wav"), file), kOutputRate, sound);
+    const vemba::audio::Status status = vemba::audio::loadSoundFile(
+        writeFuzzFile(QStringLiteral("fields.wav"), file), kOutputRate, sound);
     if (!status) {
         FUZZ_CHECK(!sound && !status.reason().isEmpty());
         return 0;
