@@ -67,6 +67,35 @@ std::optional<std::uint64_t> checkHeader(const QString& path, std::int64_t size)
     return content;
 }
 
+constexpr char kControlData[] = "::DataSpace/Storage/MSCompressed/ControlData";
+
+// chmlib takes the LZX control data on trust: a window size LZX has no
+// decoder for leaves the decoder unset and the first page read writes through
+// a null pointer; a zero reset block count divides by zero. The data: a word
+// count, "LZXC", version, reset interval, window size, windows per reset;
+// version 2 counts the interval and the window in units of 32 KiB.
+bool lzxControlUsable(const QByteArray& data) {
+    if (data.size() < 24 || data.mid(4, 4) != "LZXC") {
+        return false;
+    }
+    const std::uint32_t version = u32At(data, 8);
+    if (version != 1 && version != 2) {
+        return false;
+    }
+    const std::uint64_t unit = version == 2 ? 0x8000 : 1;
+    const std::uint64_t resetInterval = u32At(data, 12) * unit;
+    const std::uint64_t window = u32At(data, 16) * unit;
+    // LZX windows are powers of two from 32 KiB to 2 MiB.
+    if (window < (1u << 15) || window > (1u << 21) || (window & (window - 1)) != 0) {
+        return false;
+    }
+    if (resetInterval == 0 || resetInterval > 0xFFFFFFFFu || resetInterval % (window / 2) != 0) {
+        return false;
+    }
+    const std::uint64_t resetBlocks = resetInterval / (window / 2) * u32At(data, 20);
+    return resetBlocks > 0 && resetBlocks <= 0xFFFFFFFFu;
+}
+
 // A NUL-ended text at the start of a #SYSTEM record's data.
 QString recordText(const QByteArray& data) {
     const qsizetype end = data.indexOf('\0');
@@ -109,14 +138,25 @@ std::unique_ptr<ChmArchive> ChmArchive::open(const QString& path) {
     std::unique_ptr<ChmArchive> archive(new ChmArchive(file, size, *content));
 
     // The compressed section is stored in the uncompressed one: it must lie
-    // whole inside the file, or reading a page would run past its end.
+    // whole inside the file, or reading a page would run past its end. Its
+    // control data must describe a decoder chmlib can set up.
     chmUnitInfo compressed{};
     if (chm_resolve_object(file, "::DataSpace/Storage/MSCompressed/Content", &compressed) ==
-            CHM_RESOLVE_SUCCESS &&
-        (compressed.space != CHM_UNCOMPRESSED ||
-         !within(*content + compressed.start, compressed.length, size) ||
-         *content + compressed.start < *content)) {
-        return nullptr;
+        CHM_RESOLVE_SUCCESS) {
+        if (compressed.space != CHM_UNCOMPRESSED ||
+            !within(*content + compressed.start, compressed.length, size) ||
+            *content + compressed.start < *content) {
+            return nullptr;
+        }
+        chmUnitInfo control{};
+        if (chm_resolve_object(file, kControlData, &control) != CHM_RESOLVE_SUCCESS ||
+            control.space != CHM_UNCOMPRESSED) {
+            return nullptr;
+        }
+        const std::optional<QByteArray> controlData = archive->read(QLatin1String(kControlData));
+        if (!controlData || !lzxControlUsable(*controlData)) {
+            return nullptr;
+        }
     }
     if (!archive->readSystem()) {
         return nullptr;

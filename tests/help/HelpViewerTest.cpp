@@ -207,6 +207,14 @@ TEST(HelpViewerFailureTest, AFileItCannotUseOpensNoWindow) {
         return !bytes || (file.open(QIODevice::WriteOnly) && file.write(*bytes) == bytes->size());
     };
     std::vector<std::optional<QByteArray>> cases{std::nullopt, QByteArray(), noise, badHeader};
+    // LZX control data chmlib would set up no decoder for: an unknown version,
+    // a window too large, no windows per reset.
+    const qsizetype lzxc = good.indexOf("LZXC");
+    ASSERT_GE(lzxc, 0);
+    for (const auto& [field, value] : {std::pair{4, "\xfe\xff"}, {12, "\x80"}, {16, "\x00"}}) {
+        cases.push_back(
+            QByteArray(good).replace(lzxc + field, 4, QByteArray(value).leftJustified(4, '\0')));
+    }
     for (const qsizetype cut : {qsizetype(4), qsizetype(0x58), qsizetype(0x60), qsizetype(0x100),
                                 good.size() / 4, good.size() / 2, good.size() - 1}) {
         cases.push_back(good.left(cut)); // truncated
