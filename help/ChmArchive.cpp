@@ -96,6 +96,20 @@ bool lzxControlUsable(const QByteArray& data) {
     return resetBlocks > 0 && resetBlocks <= 0xFFFFFFFFu;
 }
 
+constexpr char kResetTable[] = "::DataSpace/Storage/MSCompressed/Transform/"
+                               "{7FC28940-9D31-11D0-9B27-00A0C91E9C7C}/InstanceData/ResetTable";
+
+// chmlib allocates a cache of blocks of the length the reset table names:
+// version, block count, entry size, table offset, then 64-bit uncompressed
+// length, compressed length and block length. A block is at most a window.
+bool lzxResetTableUsable(const QByteArray& data) {
+    if (data.size() < 40 || u32At(data, 0) != 2) {
+        return false;
+    }
+    const std::uint64_t blockLength = u64At(data, 32);
+    return blockLength > 0 && blockLength <= (1u << 21);
+}
+
 // A NUL-ended text at the start of a #SYSTEM record's data.
 QString recordText(const QByteArray& data) {
     const qsizetype end = data.indexOf('\0');
@@ -139,7 +153,7 @@ std::unique_ptr<ChmArchive> ChmArchive::open(const QString& path) {
 
     // The compressed section is stored in the uncompressed one: it must lie
     // whole inside the file, or reading a page would run past its end. Its
-    // control data must describe a decoder chmlib can set up.
+    // control data and reset table must describe a decoder chmlib can set up.
     chmUnitInfo compressed{};
     if (chm_resolve_object(file, "::DataSpace/Storage/MSCompressed/Content", &compressed) ==
         CHM_RESOLVE_SUCCESS) {
@@ -148,13 +162,18 @@ std::unique_ptr<ChmArchive> ChmArchive::open(const QString& path) {
             *content + compressed.start < *content) {
             return nullptr;
         }
-        chmUnitInfo control{};
-        if (chm_resolve_object(file, kControlData, &control) != CHM_RESOLVE_SUCCESS ||
-            control.space != CHM_UNCOMPRESSED) {
-            return nullptr;
-        }
-        const std::optional<QByteArray> controlData = archive->read(QLatin1String(kControlData));
-        if (!controlData || !lzxControlUsable(*controlData)) {
+        const auto stored = [&](const char* name) -> std::optional<QByteArray> {
+            chmUnitInfo unit{};
+            if (chm_resolve_object(file, name, &unit) != CHM_RESOLVE_SUCCESS ||
+                unit.space != CHM_UNCOMPRESSED) {
+                return std::nullopt;
+            }
+            return archive->read(QLatin1String(name));
+        };
+        const std::optional<QByteArray> control = stored(kControlData);
+        const std::optional<QByteArray> resetTable = stored(kResetTable);
+        if (!control || !lzxControlUsable(*control) || !resetTable ||
+            !lzxResetTableUsable(*resetTable)) {
             return nullptr;
         }
     }

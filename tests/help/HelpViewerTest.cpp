@@ -215,6 +215,11 @@ TEST(HelpViewerFailureTest, AFileItCannotUseOpensNoWindow) {
         cases.push_back(
             QByteArray(good).replace(lzxc + field, 4, QByteArray(value).leftJustified(4, '\0')));
     }
+    // A reset table whose block length would have chmlib allocate its cache
+    // by the terabyte.
+    const qsizetype resetTable = good.indexOf(QByteArray("\x08\0\0\0\x28\0\0\0", 8)) - 8;
+    ASSERT_GE(resetTable, 0);
+    cases.push_back(QByteArray(good).replace(resetTable + 39, 1, "\x7f"));
     for (const qsizetype cut : {qsizetype(4), qsizetype(0x58), qsizetype(0x60), qsizetype(0x100),
                                 good.size() / 4, good.size() / 2, good.size() - 1}) {
         cases.push_back(good.left(cut)); // truncated
