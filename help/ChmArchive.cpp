@@ -120,12 +120,16 @@ bool controlDataUsable(QFile& file, std::int64_t size, std::uint64_t directoryOf
                 !readEncInt(directory, at, end, length)) {
                 return false;
             }
+            // chm_open reads the data space's objects before it can
+            // decompress anything: a compressed one divides by zero.
+            if (name.startsWith("::") && (section != 0 || content + offset < content ||
+                                          !within(content + offset, length, size))) {
+                return false;
+            }
             if (qstricmp(name.constData(), kControlData) != 0) {
                 continue;
             }
-            if (section != 0 || length < 24 || length > 256 || content + offset < content ||
-                !within(content + offset, length, size) ||
-                !file.seek(static_cast<qint64>(content + offset))) {
+            if (length < 24 || length > 256 || !file.seek(static_cast<qint64>(content + offset))) {
                 return false;
             }
             if (!lzxControlUsable(file.read(static_cast<qint64>(length)))) {

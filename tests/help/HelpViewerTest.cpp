@@ -216,6 +216,13 @@ TEST(HelpViewerFailureTest, AFileItCannotUseOpensNoWindow) {
         cases.push_back(
             QByteArray(good).replace(lzxc + field, 4, QByteArray(value).leftJustified(4, '\0')));
     }
+    // A reset table listed outside the uncompressed section: chm_open would
+    // decompress it before it can decompress anything.
+    const QByteArray resetTableName(
+        "{7FC28940-9D31-11D0-9B27-00A0C91E9C7C}/InstanceData/ResetTable");
+    const qsizetype entry = good.indexOf(resetTableName);
+    ASSERT_GE(entry, 0);
+    cases.push_back(QByteArray(good).replace(entry + resetTableName.size(), 1, "\x02"));
     // A reset table whose block length would have chmlib allocate its cache
     // by the terabyte.
     const qsizetype resetTable = good.indexOf(QByteArray("\x08\0\0\0\x28\0\0\0", 8)) - 8;
