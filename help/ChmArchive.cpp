@@ -71,14 +71,15 @@ bool readEncInt(const QByteArray& bytes, qsizetype& at, qsizetype end, std::uint
     return false;
 }
 
-// chm_open itself divides by the control data's window size, read or not:
-// every entry of the directory that names the control data must point at
-// usable data inside the file, and there must be one. The directory: an ITSP
+// What chmlib reads of the directory without checking it. chm_open itself
+// divides by the control data's window size, read or not: every entry that
+// names the control data must point at usable data inside the file, and
+// there must be one. The directory: an ITSP
 // header (its length at 8, the chunk size at 16), then chunks; a "PMGL" chunk
 // lists entries from byte 20 up to its free space (length at 4), each a
 // name's length, the name, section, offset and length.
-bool controlDataUsable(QFile& file, std::int64_t size, std::uint64_t directoryOffset,
-                       std::uint64_t directoryLength, std::uint64_t content) {
+bool directoryUsable(QFile& file, std::int64_t size, std::uint64_t directoryOffset,
+                     std::uint64_t directoryLength, std::uint64_t content) {
     constexpr std::uint64_t kMaxDirectory = 16 * 1024 * 1024;
     if (directoryLength < 0x54 || directoryLength > kMaxDirectory ||
         !file.seek(static_cast<qint64>(directoryOffset))) {
@@ -138,7 +139,22 @@ bool controlDataUsable(QFile& file, std::int64_t size, std::uint64_t directoryOf
             found = true;
         }
     }
-    return found;
+    if (!found) {
+        return false;
+    }
+    // chm_enumerate follows the PMGL chunks' links to the next one (at 16)
+    // from the first (named at 32 of the ITSP header) until -1: a loop would
+    // never end.
+    const qsizetype chunks = (directory.size() - headerLength) / chunkSize;
+    auto next = static_cast<std::int32_t>(u32At(directory, 32));
+    for (qsizetype steps = 0; next != -1; ++steps) {
+        if (steps >= chunks || next < 0 || next >= chunks) {
+            return false;
+        }
+        next = static_cast<std::int32_t>(
+            u32At(directory, static_cast<int>(headerLength + next * chunkSize + 16)));
+    }
+    return true;
 }
 
 // The offset of the content section, or nothing when the header does not fit
@@ -174,7 +190,7 @@ std::optional<std::uint64_t> checkHeader(const QString& path, std::int64_t size)
         content = u64At(header, 88);
     }
     if (content > static_cast<std::uint64_t>(size) ||
-        !controlDataUsable(file, size, directoryOffset, directoryLength, content)) {
+        !directoryUsable(file, size, directoryOffset, directoryLength, content)) {
         return std::nullopt;
     }
     return content;

@@ -223,6 +223,10 @@ TEST(HelpViewerFailureTest, AFileItCannotUseOpensNoWindow) {
     const qsizetype entry = good.indexOf(resetTableName);
     ASSERT_GE(entry, 0);
     cases.push_back(QByteArray(good).replace(entry + resetTableName.size(), 1, "\x02"));
+    // Directory chunks linked in a loop, with no index named, so that the
+    // files are listed to find one.
+    QByteArray looped = QByteArray(good).replace(good.indexOf("PMGL") + 16, 4, QByteArray(4, '\0'));
+    cases.push_back(looped.replace(good.lastIndexOf("Vemba_PC.hhk"), 12, "Vemba_PC.hhx"));
     // A reset table whose block length would have chmlib allocate its cache
     // by the terabyte.
     const qsizetype resetTable = good.indexOf(QByteArray("\x08\0\0\0\x28\0\0\0", 8)) - 8;
