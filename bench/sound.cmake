@@ -5,3 +5,8 @@ vemba_bench(sound_mixer_bench SOURCES ${CMAKE_CURRENT_LIST_DIR}/sound_mixer.cpp 
 add_executable(sdl_output_candidates ${CMAKE_CURRENT_LIST_DIR}/sdl_output_candidates.cpp)
 target_link_libraries(sdl_output_candidates PRIVATE vemba_audio)
 vemba_strict(sdl_output_candidates)
+
+# Hours of mixing offline, checked frame by frame; a plain program, run by hand.
+add_executable(mixer_soak ${CMAKE_CURRENT_LIST_DIR}/mixer_soak.cpp)
+target_link_libraries(mixer_soak PRIVATE vemba_audio)
+vemba_strict(mixer_soak)

@@ -207,6 +207,31 @@ TEST(HelpViewerFailureTest, AFileItCannotUseOpensNoWindow) {
         return !bytes || (file.open(QIODevice::WriteOnly) && file.write(*bytes) == bytes->size());
     };
     std::vector<std::optional<QByteArray>> cases{std::nullopt, QByteArray(), noise, badHeader};
+    // LZX control data chmlib would set up no decoder for: an unknown version,
+    // a window too large or none (chm_open divides by it), no windows per reset.
+    const qsizetype lzxc = good.indexOf("LZXC");
+    ASSERT_GE(lzxc, 0);
+    for (const auto& [field, value] :
+         {std::pair{4, "\xfe\xff"}, {12, "\x80"}, {12, ""}, {16, ""}}) {
+        cases.push_back(
+            QByteArray(good).replace(lzxc + field, 4, QByteArray(value).leftJustified(4, '\0')));
+    }
+    // A reset table listed outside the uncompressed section: chm_open would
+    // decompress it before it can decompress anything.
+    const QByteArray resetTableName(
+        "{7FC28940-9D31-11D0-9B27-00A0C91E9C7C}/InstanceData/ResetTable");
+    const qsizetype entry = good.indexOf(resetTableName);
+    ASSERT_GE(entry, 0);
+    cases.push_back(QByteArray(good).replace(entry + resetTableName.size(), 1, "\x02"));
+    // Directory chunks linked in a loop, with no index named, so that the
+    // files are listed to find one.
+    QByteArray looped = QByteArray(good).replace(good.indexOf("PMGL") + 16, 4, QByteArray(4, '\0'));
+    cases.push_back(looped.replace(good.lastIndexOf("Vemba_PC.hhk"), 12, "Vemba_PC.hhx"));
+    // A reset table whose block length would have chmlib allocate its cache
+    // by the terabyte.
+    const qsizetype resetTable = good.indexOf(QByteArray("\x08\0\0\0\x28\0\0\0", 8)) - 8;
+    ASSERT_GE(resetTable, 0);
+    cases.push_back(QByteArray(good).replace(resetTable + 39, 1, "\x7f"));
     for (const qsizetype cut : {qsizetype(4), qsizetype(0x58), qsizetype(0x60), qsizetype(0x100),
                                 good.size() / 4, good.size() / 2, good.size() - 1}) {
         cases.push_back(good.left(cut)); // truncated

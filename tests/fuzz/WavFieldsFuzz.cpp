@@ -1,0 +1,103 @@
+#include "FuzzSupport.h"
+#include "WavLoader.h"
+
+#include <QtEndian>
+#include <cmath>
+#include <fuzzer/FuzzedDataProvider.h>
+
+// A WAV file built from fuzzed header fields (format, channels, rate, bits,
+// data size) and data. Whatever the fields, the file is refused or loaded as
+// finite stereo frames; a plain 16-bit file whose fields agree loads to the
+// length its data gives and, at the output rate, to its very samples.
+
+namespace {
+
+template <typename T> void put(QByteArray& out, T value) {
+    char bytes[sizeof(T)];
+    qToLittleEndian(value, bytes);
+    out.append(bytes, sizeof(T));
+}
+
+template <typename T> T pick(FuzzedDataProvider& in, std::initializer_list<T> usual) {
+    if (in.ConsumeIntegralInRange(0, 7) == 0) {
+        return in.ConsumeIntegral<T>();
+    }
+    return *(usual.begin() + in.ConsumeIntegralInRange<std::size_t>(0, usual.size() - 1));
+}
+
+constexpr int kOutputRate = 48000;
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzedDataProvider in(data, size);
+    const auto format = pick<std::uint16_t>(in, {1, 3, 0xFFFE});
+    const auto channels = pick<std::uint16_t>(in, {1, 2, 3});
+    const auto rate = pick<std::uint32_t>(
+        in, {48000, 44100, 22050, 8000, 384000, 96000, 1, 7999, 384001, 655350, 0x7FFFFFFF});
+    const auto bits = pick<std::uint16_t>(in, {16, 8, 24, 32, 64, 0});
+    const bool fieldsAgree = in.ConsumeBool();
+    const std::uint16_t blockAlign = fieldsAgree ? std::uint16_t(channels * ((bits + 7) / 8))
+                                                 : in.ConsumeIntegral<std::uint16_t>();
+    const std::uint32_t byteRate =
+        fieldsAgree ? rate * blockAlign : in.ConsumeIntegral<std::uint32_t>();
+    const bool sizeTrue = in.ConsumeBool();
+    const auto claimedSize = in.ConsumeIntegral<std::uint32_t>();
+    const std::string samples = in.ConsumeRemainingBytesAsString();
+    const auto dataSize = sizeTrue ? std::uint32_t(samples.size()) : claimedSize;
+
+    QByteArray fmt;
+    put(fmt, format);
+    put(fmt, channels);
+    put(fmt, rate);
+    put(fmt, byteRate);
+    put(fmt, blockAlign);
+    put(fmt, bits);
+    if (format == 0xFFFE) {
+        put<std::uint16_t>(fmt, 22);
+        put<std::uint16_t>(fmt, bits);
+        put<std::uint32_t>(fmt, channels == 1 ? 0x4 : 0x3);
+        fmt.append("\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 16);
+    }
+    QByteArray file("RIFF");
+    put<std::uint32_t>(file, std::uint32_t(4 + 8 + fmt.size() + 8 + samples.size()));
+    file.append("WAVEfmt ");
+    put<std::uint32_t>(file, std::uint32_t(fmt.size()));
+    file.append(fmt);
+    file.append("data");
+    put(file, dataSize);
+    file.append(samples.data(), qsizetype(samples.size()));
+
+    std::shared_ptr<const vemba::audio::SampleData> sound;
+    const vemba::audio::Status status = vemba::audio::loadSoundFile(
+        writeFuzzFile(QStringLiteral("fields.wav"), file), kOutputRate, sound);
+    if (!status) {
+        FUZZ_CHECK(!sound && !status.reason().isEmpty());
+        return 0;
+    }
+    FUZZ_CHECK(sound && sound->frames() > 0 && sound->samples.size() % 2 == 0);
+    for (const float s : sound->samples) {
+        FUZZ_CHECK(std::isfinite(s));
+    }
+
+    const bool plain = format == 1 && bits == 16 && (channels == 1 || channels == 2) &&
+                       fieldsAgree && sizeTrue && samples.size() % blockAlign == 0;
+    if (!plain) {
+        return 0;
+    }
+    const auto frames = static_cast<std::uint64_t>(samples.size() / blockAlign);
+    const auto expected = (frames * kOutputRate + rate / 2) / rate;
+    FUZZ_CHECK(sound->frames() + 1 >= expected && sound->frames() <= expected + 1);
+    if (rate != kOutputRate) {
+        return 0;
+    }
+    FUZZ_CHECK(sound->frames() == frames);
+    for (std::size_t n = 0; n < frames; ++n) {
+        for (int side = 0; side < 2; ++side) {
+            const std::size_t at = 2 * (n * channels + (channels == 2 ? side : 0));
+            const auto value = qFromLittleEndian<qint16>(samples.data() + at);
+            FUZZ_CHECK(sound->samples[2 * n + side] == float(value) / 32768.0f);
+        }
+    }
+    return 0;
+}
