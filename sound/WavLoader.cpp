@@ -208,11 +208,11 @@ Status loadSoundFile(const QString& path, int outputRate, std::shared_ptr<const 
     if (frames == 0) {
         return fail(path, QStringLiteral(" には音のデータがありません。"));
     }
-    // A float file may hold infinities or NaNs; they would poison the whole mix.
+    // A float file may hold infinities or NaNs, which would poison the whole
+    // mix, or values past full scale, which would clip anyway and could
+    // overflow the rate converter.
     for (float& s : samples) {
-        if (!std::isfinite(s)) {
-            s = 0.0f;
-        }
+        s = std::isfinite(s) ? std::clamp(s, -1.0f, 1.0f) : 0.0f;
     }
     if (format.samplerate != outputRate) {
         const LoopPlan plan = planLoop(std::size_t(frames), format.samplerate, outputRate);
