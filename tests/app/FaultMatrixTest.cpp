@@ -113,14 +113,29 @@ void keepsakeKept(Scene& s) {
     EXPECT_TRUE(readAll(s.iniPath()).contains(kKeepsake));
 }
 
+void putSettings(Scene& s, const QByteArray& bytes) {
+    writeAll(s.iniPath(), bytes);
+}
+
+void keepsakeSettings(Scene& s) {
+    putSettings(s, kKeepsake);
+}
+
+// Channels 1 and 3 at their 30 and 450 Hz tones; channel 2 as arranged.
+void switchOnLowAndHigh(Scene& s) {
+    s.tick(1, true);
+    s.tick(3, true);
+    s.switchOn();
+}
+
 struct Fault {
     const char* name;
-    std::function<void(Scene&)> arrange; // before the program starts
-    std::function<void(Scene&)> act;     // what the user does then
-    QStringList seen;                    // a text each message holds, one per message
-    std::vector<double> heard;           // tones that must sound afterwards
-    std::vector<double> silent;          // tones that must not
-    bool on = false;                     // the switch (and lamp) after the act
+    std::function<void(Scene&)> arrange = keepsakeSettings; // before the program starts
+    std::function<void(Scene&)> act = switchOnLowAndHigh;   // what the user does then
+    QStringList seen;                      // a text each message holds, one per message
+    std::vector<double> heard = {30, 450}; // tones that must sound afterwards
+    std::vector<double> silent;            // tones that must not
+    bool on = true;                        // the switch (and lamp) after the act
     // What must still be stored afterwards.
     std::function<void(Scene&)> nothingLost = keepsakeKept;
 };
@@ -137,21 +152,6 @@ void needReadOnlyView() {
     if (roSource().isEmpty()) {
         GTEST_SKIP() << "not run under tests/app/read-only-view";
     }
-}
-
-void putSettings(Scene& s, const QByteArray& bytes) {
-    writeAll(s.iniPath(), bytes);
-}
-
-void keepsakeSettings(Scene& s) {
-    putSettings(s, kKeepsake);
-}
-
-// Channels 1 and 3 at their 30 and 450 Hz tones; channel 2 as arranged.
-void switchOnLowAndHigh(Scene& s) {
-    s.tick(1, true);
-    s.tick(3, true);
-    s.switchOn();
 }
 
 void switchOnChannel(Scene& s, int channel) {
@@ -197,196 +197,155 @@ QByteArray sineWav(int rate, double frequency, int seconds) {
     return wav(rate, static_cast<quint32>(data.size()), data);
 }
 
+// Settings with a keepsake, then `name` in the program directory replaced by `bytes`.
+std::function<void(Scene&)> toneFile(const char* name, QByteArray bytes) {
+    return [name, bytes](Scene& s) {
+        keepsakeSettings(s);
+        writeAll(s.programDir + '/' + name, bytes);
+    };
+}
+
 std::vector<Fault> faults() {
-    const QStringList none;
+    const QByteArray cutOff = [] {
+        QFile f(qEnvironmentVariable("VEMBA_PROGRAM_DIR") + "/30.wav");
+        return f.open(QIODevice::ReadOnly) ? f.read(1000) : QByteArray();
+    }();
     return {
-        {"no sound server",
-         [](Scene& s) {
-             keepsakeSettings(s);
-             qputenv("PULSE_SERVER", "unix:/nonexistent/native");
-         },
-         switchOnLowAndHigh,
-         {QStringLiteral("音声出力デバイス")},
-         {},
-         {},
-         false},
-        {"setting.ini is a directory",
-         [](Scene& s) { ASSERT_TRUE(QDir().mkpath(s.iniPath() + "/keep")); },
-         [](Scene& s) { s.tick(1, true), s.tick(1, false); },
-         {QStringLiteral("setting.ini")},
-         {},
-         {},
-         false,
-         [](Scene& s) { EXPECT_TRUE(QDir(s.iniPath() + "/keep").exists()); }},
-        {"setting.ini is binary junk",
-         [](Scene& s) {
-             std::mt19937 random(7);
-             QByteArray junk(4096, '\0');
-             for (char& c : junk) {
-                 c = static_cast<char>(random());
-             }
-             putSettings(s, junk + "\n" + kKeepsake);
-         },
-         switchOnLowAndHigh,
-         none,
-         {30.0, 450.0},
-         {},
-         true},
-        {"setting.ini holds 10 MB of text",
-         [](Scene& s) {
-             QByteArray text;
-             for (int i = 0; text.size() < 10 * 1024 * 1024; ++i) {
-                 text += "[S" + QByteArray::number(i) + "]\r\nK=" + QByteArray(60, 'x') + "\r\n";
-             }
-             putSettings(s, text + kKeepsake);
-         },
-         switchOnLowAndHigh,
-         none,
-         {30.0, 450.0},
-         {},
-         true},
-        {"setting.ini is empty",
-         [](Scene& s) { putSettings(s, {}); },
-         switchOnLowAndHigh,
-         none,
-         {30.0, 450.0},
-         {},
-         true,
-         [](Scene& s) { EXPECT_EQ(iniEdit::ReadSetting(s.programDir, "Sound3", "Active"), "1"); }},
-        {"setting.ini is read-only",
-         [](Scene& s) {
-             needReadOnlyView();
-             s.programDir = qEnvironmentVariable("FAULT_RO_DIR");
-             s.copyTones(s.programDir);
-             writeAll(qEnvironmentVariable("FAULT_RO_INI_SRC"), kKeepsake);
-         },
-         switchOnLowAndHigh,
-         {QStringLiteral("setting.ini")},
-         {30.0, 450.0},
-         {},
-         true},
-        {"the program directory is read-only",
-         [](Scene& s) {
-             needReadOnlyView();
-             s.copyTones(roSource());
-             writeAll(roSource() + "/setting.ini", kKeepsake);
-             s.programDir = qEnvironmentVariable("FAULT_RO_VIEW");
-         },
-         switchOnLowAndHigh,
-         none,
-         {30.0, 450.0},
-         {},
-         true,
-         [](Scene& s) {
-             keepsakeKept(s);
-             // The user's own settings go to their configuration folder.
-             EXPECT_EQ(iniEdit::ReadSetting(qEnvironmentVariable("XDG_CONFIG_HOME") + "/vemba-pc",
-                                            "Sound3", "Active"),
-                       "1");
-         }},
-        {"setting.ini belongs to another user and group",
-         [](Scene& s) {
-             if (::geteuid() != 0) {
-                 GTEST_SKIP() << "only root can hand a file to another user";
-             }
-             keepsakeSettings(s);
-             const QByteArray name = QFile::encodeName(s.iniPath());
-             ASSERT_EQ(::chmod(name.constData(), 0664), 0);
-             ASSERT_EQ(::chown(name.constData(), 65534, 65534), 0); // nobody:nogroup
-         },
-         switchOnLowAndHigh,
-         none,
-         {30.0, 450.0},
-         {},
-         true,
-         [](Scene& s) {
-             keepsakeKept(s);
-             struct stat st {};
-             ASSERT_EQ(::stat(QFile::encodeName(s.iniPath()).constData(), &st), 0);
-             EXPECT_EQ(st.st_uid, 65534U);
-             EXPECT_EQ(st.st_gid, 65534U);
-             EXPECT_EQ(st.st_mode & 07777, 0664U);
-         }},
-        {"a huge number in setting.ini leaves its control as it is",
-         [](Scene& s) { putSettings(s, kKeepsake + "[Volume]\r\nV=0.5e400\r\n"); },
-         [](Scene& s) { EXPECT_EQ(s.form().Slider1()->value(), 5); },
-         none,
-         {},
-         {},
-         false},
-        {"a missing tone file silences its channel only",
-         [](Scene& s) {
-             keepsakeSettings(s);
-             QFile::remove(s.programDir + "/7500.wav");
-         },
-         switchOnLowAndHigh,
-         {QStringLiteral("7500.wav")},
-         {30.0, 450.0},
-         {7500.0},
-         true},
-        {"a tone file that is not a sound",
-         [](Scene& s) {
-             keepsakeSettings(s);
-             writeAll(s.programDir + "/30.wav", QByteArray("not a sound file\n").repeated(64));
-         },
-         switchOnLowAndHigh,
-         {QStringLiteral("30.wav")},
-         {450.0},
-         {30.0},
-         true},
-        {"every tone file missing",
-         [](Scene& s) {
-             keepsakeSettings(s);
-             for (const QString& name : QDir(s.programDir).entryList({QStringLiteral("*.wav")})) {
-                 QFile::remove(s.programDir + '/' + name);
-             }
-         },
-         switchOnLowAndHigh,
-         {QStringLiteral("30.wav")},
-         {},
-         {30.0, 450.0},
-         false},
-        {"a cut-off tone file is refused",
-         [](Scene& s) {
-             keepsakeSettings(s);
-             QFile::resize(s.programDir + "/30.wav", 1000);
-         },
-         switchOnLowAndHigh,
-         {QStringLiteral("30.wav")},
-         {450.0},
-         {30.0, 200.0},
-         true},
-        {"a header that promises more than the file holds",
-         [](Scene& s) {
-             keepsakeSettings(s);
-             writeAll(s.programDir + "/30.wav",
-                      wav(48000, 192000, QByteArray("\x00\x08\x00\x08", 4)));
-         },
-         switchOnLowAndHigh,
-         {QStringLiteral("30.wav")},
-         {450.0},
-         {30.0},
-         true},
-        {"a one-frame file at 1 Hz",
-         [](Scene& s) {
-             keepsakeSettings(s);
-             writeAll(s.programDir + "/30.wav", wav(1, 2, QByteArray("\x10\x00", 2)));
-         },
-         switchOnLowAndHigh,
-         {QStringLiteral("30.wav")},
-         {450.0},
-         {30.0},
-         true},
-        {"a tone file at 22050 Hz plays without images",
-         [](Scene& s) {
-             keepsakeSettings(s);
-             writeAll(s.programDir + "/7500.wav", sineWav(22050, 7500.0, 1));
-         },
-         [](Scene& s) { switchOnChannel(s, 2); },
-         none,
-         {7500.0},
-         {14550.0},
-         true},
+        {.name = "no sound server",
+         .arrange =
+             [](Scene& s) {
+                 keepsakeSettings(s);
+                 qputenv("PULSE_SERVER", "unix:/nonexistent/native");
+             },
+         .seen = {QStringLiteral("音声出力デバイス")},
+         .heard = {},
+         .on = false},
+        {.name = "setting.ini is a directory",
+         .arrange = [](Scene& s) { ASSERT_TRUE(QDir().mkpath(s.iniPath() + "/keep")); },
+         .seen = {QStringLiteral("setting.ini")},
+         .nothingLost = [](Scene& s) { EXPECT_TRUE(QDir(s.iniPath() + "/keep").exists()); }},
+        {.name = "setting.ini is binary junk",
+         .arrange =
+             [](Scene& s) {
+                 std::mt19937 random(7);
+                 QByteArray junk(4096, '\0');
+                 for (char& c : junk) {
+                     c = static_cast<char>(random());
+                 }
+                 putSettings(s, junk + "\n" + kKeepsake);
+             }},
+        {.name = "setting.ini holds 10 MB of text",
+         .arrange =
+             [](Scene& s) {
+                 QByteArray text;
+                 for (int i = 0; text.size() < 10 * 1024 * 1024; ++i) {
+                     text +=
+                         "[S" + QByteArray::number(i) + "]\r\nK=" + QByteArray(60, 'x') + "\r\n";
+                 }
+                 putSettings(s, text + kKeepsake);
+             }},
+        {.name = "setting.ini is empty",
+         .arrange = [](Scene& s) { putSettings(s, {}); },
+         .nothingLost =
+             [](Scene& s) {
+                 EXPECT_EQ(iniEdit::ReadSetting(s.programDir, "Sound3", "Active"), "1");
+             }},
+        {.name = "setting.ini is read-only",
+         .arrange =
+             [](Scene& s) {
+                 needReadOnlyView();
+                 s.programDir = qEnvironmentVariable("FAULT_RO_DIR");
+                 s.copyTones(s.programDir);
+                 writeAll(qEnvironmentVariable("FAULT_RO_INI_SRC"), kKeepsake);
+             },
+         .seen = {QStringLiteral("setting.ini")}},
+        {.name = "the program directory is read-only",
+         .arrange =
+             [](Scene& s) {
+                 needReadOnlyView();
+                 s.copyTones(roSource());
+                 writeAll(roSource() + "/setting.ini", kKeepsake);
+                 s.programDir = qEnvironmentVariable("FAULT_RO_VIEW");
+             },
+         .nothingLost =
+             [](Scene& s) {
+                 keepsakeKept(s);
+                 // The user's own settings go to their configuration folder.
+                 EXPECT_EQ(
+                     iniEdit::ReadSetting(qEnvironmentVariable("XDG_CONFIG_HOME") + "/vemba-pc",
+                                          "Sound3", "Active"),
+                     "1");
+             }},
+        {.name = "setting.ini belongs to another user and group",
+         .arrange =
+             [](Scene& s) {
+                 if (::geteuid() != 0) {
+                     GTEST_SKIP() << "only root can hand a file to another user";
+                 }
+                 keepsakeSettings(s);
+                 const QByteArray name = QFile::encodeName(s.iniPath());
+                 ASSERT_EQ(::chmod(name.constData(), 0664), 0);
+                 ASSERT_EQ(::chown(name.constData(), 65534, 65534), 0); // nobody:nogroup
+             },
+         .nothingLost =
+             [](Scene& s) {
+                 keepsakeKept(s);
+                 struct stat st {};
+                 ASSERT_EQ(::stat(QFile::encodeName(s.iniPath()).constData(), &st), 0);
+                 EXPECT_EQ(st.st_uid, 65534U);
+                 EXPECT_EQ(st.st_gid, 65534U);
+                 EXPECT_EQ(st.st_mode & 07777, 0664U);
+             }},
+        {.name = "a huge number in setting.ini leaves its control as it is",
+         .arrange = [](Scene& s) { putSettings(s, kKeepsake + "[Volume]\r\nV=0.5e400\r\n"); },
+         .act = [](Scene& s) { EXPECT_EQ(s.form().Slider1()->value(), 5); },
+         .heard = {},
+         .on = false},
+        {.name = "a missing tone file silences its channel only",
+         .arrange =
+             [](Scene& s) {
+                 keepsakeSettings(s);
+                 QFile::remove(s.programDir + "/7500.wav");
+             },
+         .seen = {QStringLiteral("7500.wav")},
+         .silent = {7500.0}},
+        {.name = "every tone file missing",
+         .arrange =
+             [](Scene& s) {
+                 keepsakeSettings(s);
+                 for (const QString& n : QDir(s.programDir).entryList({QStringLiteral("*.wav")})) {
+                     QFile::remove(s.programDir + '/' + n);
+                 }
+             },
+         .seen = {QStringLiteral("30.wav")},
+         .heard = {},
+         .silent = {30.0, 450.0},
+         .on = false},
+        {.name = "a tone file that is not a sound",
+         .arrange = toneFile("30.wav", QByteArray("not a sound file\n").repeated(64)),
+         .seen = {QStringLiteral("30.wav")},
+         .heard = {450.0},
+         .silent = {30.0}},
+        {.name = "a cut-off tone file is refused",
+         .arrange = toneFile("30.wav", cutOff),
+         .seen = {QStringLiteral("30.wav")},
+         .heard = {450.0},
+         .silent = {30.0, 200.0}},
+        {.name = "a header that promises more than the file holds",
+         .arrange = toneFile("30.wav", wav(48000, 192000, QByteArray("\x00\x08\x00\x08", 4))),
+         .seen = {QStringLiteral("30.wav")},
+         .heard = {450.0},
+         .silent = {30.0}},
+        {.name = "a one-frame file at 1 Hz",
+         .arrange = toneFile("30.wav", wav(1, 2, QByteArray("\x10\x00", 2))),
+         .seen = {QStringLiteral("30.wav")},
+         .heard = {450.0},
+         .silent = {30.0}},
+        {.name = "a tone file at 22050 Hz plays without images",
+         .arrange = toneFile("7500.wav", sineWav(22050, 7500.0, 1)),
+         .act = [](Scene& s) { switchOnChannel(s, 2); },
+         .heard = {7500.0},
+         .silent = {14550.0}},
     };
 }
 
