@@ -1,0 +1,169 @@
+// Faults from outside while the program plays: a signal to end it, a sound
+// server that goes away. The real window, engine and audio layer, wired as
+// main() wires them, against the PulseAudio null sink of the test fixture.
+
+#include "FormStyle.h"
+#include "ProgramWindow.h"
+#include "QtPrinters.h"
+#include "QuitSignals.h"
+#include "SdlAudioLayer.h"
+#include "SoundProbe.h"
+#include "Twips.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace vemba {
+namespace {
+
+// Peak of the last `frames` frames recorded, in dB re full scale.
+double peakDb(const probe::SinkRecorder& recorder, std::size_t frames) {
+    const std::vector<float>& s = recorder.samples();
+    float peak = 0.0F;
+    for (std::size_t i = s.size() - std::min(s.size(), 2 * frames); i < s.size(); ++i) {
+        peak = std::max(peak, std::abs(s[i]));
+    }
+    return 20.0 * std::log10(peak + 1e-30);
+}
+
+bool server(const char* command) {
+    return probe::pulseFixture(command, qEnvironmentVariable("VEMBA_PULSE_DIR"));
+}
+
+// The program in a temporary directory of its own with the built tone files,
+// its three channels ticked, its messages collected instead of shown.
+class Program {
+public:
+    Program() {
+        installFormAppearance();
+        const QDir built(qEnvironmentVariable("VEMBA_PROGRAM_DIR"));
+        for (const QString& name : built.entryList({QStringLiteral("*.wav")})) {
+            QFile::link(built.filePath(name), dir.filePath(name));
+        }
+        layer.setFailureListener([this](const QString& m) { window.errors().report(m); });
+        layer.setStreamLostListener([this](const QString& m) { window.streamLost(m); });
+        window.errors().setShowsMessageBoxes(false);
+        QObject::connect(&window.errors(), &ErrorPresenter::reported,
+                         [this](const QString& m) { messages << m; });
+        window.controller().Form_Load();
+        form().show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&form()));
+        for (int channel = 1; channel <= 3; ++channel) {
+            form().Check(channel)->setChecked(true);
+        }
+    }
+
+    Form1& form() { return window.form(); }
+    bool on() { return form().optMediaMode(0)->isChecked(); }
+    QString settings() {
+        QFile file(dir.filePath(QStringLiteral("setting.ini")));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+    QTemporaryDir dir;
+    audio::SdlAudioLayer layer;
+    ProgramWindow window{{dir.path(), &layer}};
+    QStringList messages;
+};
+
+class ProgramFaults : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QString error;
+        ASSERT_TRUE(recorder.start(&error)) << error.toStdString();
+    }
+    // Starts the server again if a row left it stopped.
+    void TearDown() override {
+        if (!server("start")) {
+            ADD_FAILURE() << "the sound server did not start again";
+        }
+    }
+
+    // Records until the sink has had `seconds` more of output.
+    void listen(double seconds) {
+        ASSERT_TRUE(recorder.recordFrames(static_cast<std::size_t>(seconds * probe::kRate)));
+    }
+    void switchOn(Program& program) {
+        QTest::mouseClick(program.form().optMediaMode(0), Qt::LeftButton);
+        listen(1.5);
+        ASSERT_GT(peakDb(recorder, probe::kRate / 2), -30.0) << "nothing plays";
+    }
+
+    probe::SinkRecorder recorder;
+};
+
+TEST_F(ProgramFaults, EachQuitSignalClosesTheWindowTheNormalWayAndEndsTheProgram) {
+    const struct {
+        int signal;
+        bool playing;
+    } rows[] = {{SIGTERM, true}, {SIGINT, true}, {SIGHUP, true}, {SIGTERM, false}};
+    int row = 0;
+    for (const auto& r : rows) {
+        SCOPED_TRACE(::testing::Message() << "signal " << r.signal << ", playing " << r.playing);
+        Program program;
+        QuitSignals quitSignals;
+        QObject::connect(&quitSignals, &QuitSignals::received, &program.form(),
+                         [&program] { program.window.quit(); });
+        const QPoint place(60 + 20 * row++, 80);
+        program.form().move(place);
+        if (r.playing) {
+            switchOn(program);
+        }
+
+        QTimer::singleShot(0, [&r] { ::raise(r.signal); });
+        QTimer hang;
+        hang.callOnTimeout([] { QCoreApplication::exit(99); });
+        hang.start(10000);
+        EXPECT_EQ(QApplication::exec(), 0);
+        EXPECT_FALSE(program.form().isVisible());
+        const auto twips = [](int pixels) { return QString::number(pixels * kTwipsPerPixel); };
+        EXPECT_TRUE(program.settings().contains(QStringLiteral("Top=") + twips(place.y())))
+            << program.settings().toStdString();
+        EXPECT_TRUE(program.settings().contains(QStringLiteral("Left=") + twips(place.x())));
+        listen(0.5);
+        EXPECT_LT(peakDb(recorder, probe::kRate / 4), -90.0) << "still sounding";
+        EXPECT_EQ(program.messages, QStringList{});
+    }
+}
+
+TEST_F(ProgramFaults, ALostServerIsFoundAgainOrTheSwitchGoesBackToOffWithOneMessage) {
+    for (const bool comesBack : {true, false}) {
+        SCOPED_TRACE(comesBack ? "server back after a second" : "server stays away");
+        Program program;
+        switchOn(program);
+        ASSERT_TRUE(server("stop"));
+        if (comesBack) {
+            QTest::qWait(1000);
+            ASSERT_TRUE(server("start"));
+            QString error;
+            recorder.stop(); // its parec went with the server
+            ASSERT_TRUE(recorder.start(&error)) << error.toStdString();
+            // Noticed within two checks, reopened within one more.
+            listen(4.0);
+            EXPECT_GT(peakDb(recorder, probe::kRate / 2), -30.0) << "silent after the restart";
+            EXPECT_TRUE(program.on());
+            EXPECT_EQ(program.messages, QStringList{});
+        } else {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !program.messages.isEmpty(); }, 20000));
+            QTest::qWait(2000);
+            EXPECT_EQ(program.messages.size(), 1) << program.messages.join(u'\n').toStdString();
+            EXPECT_FALSE(program.on()) << "the lamp stays red over silence";
+            ASSERT_TRUE(server("start"));
+            recorder.stop();
+            QString error;
+            ASSERT_TRUE(recorder.start(&error)) << error.toStdString();
+            switchOn(program); // and ON plays again
+        }
+    }
+}
+
+} // namespace
+} // namespace vemba
