@@ -11,6 +11,7 @@
 #include "Twips.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -18,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -32,6 +34,26 @@ double peakDb(const probe::SinkRecorder& recorder, std::size_t frames) {
         peak = std::max(peak, std::abs(s[i]));
     }
     return 20.0 * std::log10(peak + 1e-30);
+}
+
+// Peak of the last millisecond before the recording fell silent, relative to
+// the peak of the 20 ms before: small when the sound faded out, near 1 when
+// it was cut off.
+double endingRatio(const probe::SinkRecorder& recorder) {
+    const std::vector<float> left = probe::channel(recorder.samples(), 0, 0, recorder.frames());
+    std::size_t end = left.size();
+    while (end > 0 && std::abs(left[end - 1]) < 1e-4F) {
+        --end;
+    }
+    constexpr std::size_t kMs = probe::kRate / 1000;
+    if (end < 21 * kMs) {
+        return 0.0;
+    }
+    const auto peak = [&](std::size_t from, std::size_t to) {
+        return *std::max_element(left.begin() + from, left.begin() + to,
+                                 [](float a, float b) { return std::abs(a) < std::abs(b); });
+    };
+    return std::abs(peak(end - kMs, end)) / std::abs(peak(end - 21 * kMs, end - kMs));
 }
 
 bool server(const char* command) {
@@ -101,19 +123,28 @@ protected:
 };
 
 TEST_F(ProgramFaults, EachQuitSignalClosesTheWindowTheNormalWayAndEndsTheProgram) {
+    // An About box open keeps the program running after its main window closes.
     const struct {
         int signal;
         bool playing;
-    } rows[] = {{SIGTERM, true}, {SIGINT, true}, {SIGHUP, true}, {SIGTERM, false}};
+        bool aboutOpen;
+    } rows[] = {{SIGTERM, true, false},
+                {SIGINT, true, false},
+                {SIGHUP, true, true},
+                {SIGTERM, false, true}};
     int row = 0;
     for (const auto& r : rows) {
-        SCOPED_TRACE(::testing::Message() << "signal " << r.signal << ", playing " << r.playing);
+        SCOPED_TRACE(::testing::Message() << "signal " << r.signal << ", playing " << r.playing
+                                          << ", About box " << r.aboutOpen);
         Program program;
         QuitSignals quitSignals;
         QObject::connect(&quitSignals, &QuitSignals::received, &program.form(),
                          [&program] { program.window.quit(); });
         const QPoint place(60 + 20 * row++, 80);
         program.form().move(place);
+        if (r.aboutOpen) {
+            program.form().MVersion()->trigger();
+        }
         if (r.playing) {
             switchOn(program);
         }
@@ -130,6 +161,7 @@ TEST_F(ProgramFaults, EachQuitSignalClosesTheWindowTheNormalWayAndEndsTheProgram
         EXPECT_TRUE(program.settings().contains(QStringLiteral("Left=") + twips(place.x())));
         listen(0.5);
         EXPECT_LT(peakDb(recorder, probe::kRate / 4), -90.0) << "still sounding";
+        EXPECT_LT(endingRatio(recorder), 0.3) << "cut off instead of faded out";
         EXPECT_EQ(program.messages, QStringList{});
     }
 }
