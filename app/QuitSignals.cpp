@@ -40,7 +40,11 @@ QuitSignals::QuitSignals(QObject* parent) : QObject(parent) {
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (std::size_t i = 0; i < kSignals.size(); ++i) {
-        ::sigaction(kSignals.at(i), &action, &m_previous.at(i));
+        ::sigaction(kSignals.at(i), nullptr, &m_previous.at(i));
+        // Ignored when started (nohup, a background job): it stays ignored.
+        if (m_previous.at(i).sa_handler != SIG_IGN) {
+            ::sigaction(kSignals.at(i), &action, nullptr);
+        }
     }
 }
 

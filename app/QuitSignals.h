@@ -10,8 +10,9 @@ namespace vemba {
 
 // Hands SIGTERM, SIGINT and SIGHUP over to the GUI thread: the handler only
 // writes the signal's number into a pipe, and `received` is emitted from the
-// event loop, where the program may close its window the normal way. One at
-// a time; the previous handlers come back when it goes.
+// event loop, where the program may close its window the normal way. A
+// signal ignored from the start stays ignored. One at a time; the previous
+// handlers come back when it goes.
 class QuitSignals : public QObject {
     Q_OBJECT
 

@@ -210,10 +210,6 @@ void OutputCore::tidy() {
     }
 }
 
-} // namespace vemba::audio
-
-namespace vemba::audio {
-
 void OutputCore::watch() {
     if (m_device != 0 && streamGone()) {
         closeStream();
@@ -231,8 +227,8 @@ void OutputCore::watch() {
 }
 
 // PulseAudio's backend marks a dropped stream stopped (and keeps calling back
-// at the stream's pace); PipeWire's leaves it playing and calls back no more.
-// A whole second without a callback while running, twice, is a stream gone.
+// at the stream's pace); PipeWire's leaves it playing and calls back no more:
+// two whole seconds without a callback while running is a stream gone too.
 bool OutputCore::streamGone() {
     if (SDL_GetAudioDeviceStatus(m_device) == SDL_AUDIO_STOPPED) {
         return true;
