@@ -227,8 +227,9 @@ void OutputCore::watch() {
 }
 
 // PulseAudio's backend marks a dropped stream stopped (and keeps calling back
-// at the stream's pace); PipeWire's leaves it playing and calls back no more:
-// two whole seconds without a callback while running is a stream gone too.
+// at the stream's pace); PipeWire's, as SDL's source reads, leaves it playing and
+// calls back no more: two whole seconds without a callback while running is a
+// stream gone too.
 bool OutputCore::streamGone() {
     if (SDL_GetAudioDeviceStatus(m_device) == SDL_AUDIO_STOPPED) {
         return true;
