@@ -226,6 +226,12 @@ void MainWindowController::MVersion_Click() {
     m_about->activateWindow();
 }
 
+void MainWindowController::streamLost(const QString& message) {
+    if (switchIsOn()) {
+        throw SoundError(SoundError::Kind::Device, message);
+    }
+}
+
 void MainWindowController::channelCheckClick(int channel) {
     if (switchIsOn()) {
         if (ticked(channel)) {

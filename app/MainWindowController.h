@@ -45,6 +45,9 @@ public:
     virtual void Slider1_Change();
     virtual void MHelp1_Click();
     virtual void MVersion_Click();
+    // The sound stopped while ON and did not come back: raised as a device
+    // failure, so the switch goes back to OFF as when the device will not open.
+    virtual void streamLost(const QString& message);
 
 protected:
     Form1& form() { return m_form; }

@@ -5,8 +5,16 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QSlider>
+#include <QTimer>
 
 namespace vemba {
+
+namespace {
+
+// Long enough for the channels' 10 ms fade and the stream's closing.
+constexpr int kQuitDelayMs = 150;
+
+} // namespace
 
 ProgramWindow::ProgramWindow(Services services, const ControllerFactory& makeController)
     : m_form(std::make_unique<Form1>()), m_selection(*m_form),
@@ -22,6 +30,16 @@ ProgramWindow::ProgramWindow(Services services, const ControllerFactory& makeCon
 }
 
 ProgramWindow::~ProgramWindow() = default;
+
+void ProgramWindow::streamLost(const QString& message) {
+    m_guard.run([&] { m_controller->streamLost(message); });
+}
+
+void ProgramWindow::quit() {
+    m_form->close();
+    // The stop's fade and the stream's close run from the event loop.
+    QTimer::singleShot(kQuitDelayMs, qApp, &QCoreApplication::quit);
+}
 
 void ProgramWindow::connectEvents() {
     Form1* form = m_form.get();

@@ -36,6 +36,12 @@ public:
     SoundEngine& engine() { return m_engine; }
     ErrorPresenter& errors() { return m_errors; }
 
+    // The audio layer lost its stream for good: handled like a click.
+    void streamLost(const QString& message);
+    // Closes the window the normal way (its shutdown runs, its place is kept)
+    // and ends the event loop once the channels have faded out.
+    void quit();
+
 private:
     void connectEvents();
 

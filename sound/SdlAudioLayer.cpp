@@ -32,7 +32,8 @@ public:
             return Status::failure(
                 QStringLiteral("このバッファの音声デバイスはすでに閉じられています。"));
         }
-        if (!m_core->streamOpen()) {
+        // A lost stream is being reopened already; the voice joins it then.
+        if (!m_core->streamOpen() && !m_core->lost()) {
             Status opened = m_core->openStream();
             if (!opened) {
                 m_core->reporter()->failed(opened.reason());
@@ -165,6 +166,10 @@ Status SdlAudioLayer::createRoot(std::unique_ptr<AudioRoot>& root) {
 
 void SdlAudioLayer::setFailureListener(std::function<void(const QString&)> listener) {
     m_reporter->setListener(std::move(listener));
+}
+
+void SdlAudioLayer::setStreamLostListener(std::function<void(const QString&)> listener) {
+    m_reporter->setLostListener(std::move(listener));
 }
 
 } // namespace vemba::audio

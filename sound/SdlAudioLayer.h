@@ -27,6 +27,9 @@ public:
     // Told once when Play could not open the stream again (Play's own result
     // is ignored by its callers), and again only after a reopen has worked.
     void setFailureListener(std::function<void(const QString&)> listener);
+    // Told once when a stream that played was lost and could not be opened
+    // again within ten seconds; until then it is reopened every second.
+    void setStreamLostListener(std::function<void(const QString&)> listener);
 
 private:
     std::shared_ptr<FailureReporter> m_reporter;

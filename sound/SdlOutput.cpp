@@ -25,8 +25,19 @@ void setOutputTap(OutputTap tap) {
     g_tap.store(tap, std::memory_order_release);
 }
 
-void FailureReporter::setListener(std::function<void(const QString&)> listener) {
+void FailureReporter::setListener(Listener listener) {
     m_listener = std::move(listener);
+}
+
+void FailureReporter::setLostListener(Listener listener) {
+    m_lostListener = std::move(listener);
+}
+
+void FailureReporter::lost(const QString& message) {
+    m_reported = true;
+    if (m_lostListener) {
+        m_lostListener(message);
+    }
 }
 
 void FailureReporter::failed(const QString& message) {
@@ -50,6 +61,9 @@ Status SdlAudioSystem::start() {
         return Status::success();
     }
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "ヴェンバPC");
+    // SIGINT and SIGTERM are the program's to handle: SDL's handlers would
+    // only queue an event nobody reads.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         return Status::failure(sdlError());
     }
@@ -76,7 +90,9 @@ OutputCore::~OutputCore() {
 void OutputCore::callback(void* userdata, Uint8* stream, int len) {
     auto* out = reinterpret_cast<float*>(stream);
     const int frames = len / static_cast<int>(2 * sizeof(float));
-    static_cast<Mixer*>(userdata)->render(out, frames);
+    auto* core = static_cast<OutputCore*>(userdata);
+    core->m_mixer.render(out, frames);
+    core->m_callbacks.fetch_add(1, std::memory_order_relaxed);
     if (const OutputTap tap = g_tap.load(std::memory_order_acquire)) {
         tap(out, frames);
     }
@@ -95,7 +111,7 @@ Status OutputCore::openStream() {
     want.channels = 2;
     want.samples = kPeriodFrames;
     want.callback = &OutputCore::callback;
-    want.userdata = &m_mixer;
+    want.userdata = this;
 
     const auto open = [&] {
         SDL_AudioSpec have{};
@@ -122,6 +138,11 @@ Status OutputCore::openStream() {
     }
     m_system->streamOpened();
     m_running = false;
+    m_callbacksSeen = m_callbacks.load(std::memory_order_relaxed);
+    m_stalledChecks = 0;
+    if (QCoreApplication::instance() != nullptr) {
+        later(kWatchMs, &OutputCore::m_watchScheduled, &OutputCore::watch);
+    }
     return Status::success();
 }
 
@@ -192,6 +213,57 @@ void OutputCore::tidy() {
     m_mixer.reclaim();
     if ((m_device != 0 && !m_mixer.anyPlaying()) || m_mixer.hasPendingRelease()) {
         scheduleHousekeeping();
+    }
+}
+
+void OutputCore::watch() {
+    if (m_device != 0 && streamGone()) {
+        closeStream();
+        // Only a stream something plays on is worth having back.
+        m_lost = !m_dead && m_mixer.anyPlaying();
+        m_lostFor.start();
+        tidy();
+    }
+    if (m_lost) {
+        reconnect();
+    }
+    if (m_device != 0 || m_lost) {
+        later(kWatchMs, &OutputCore::m_watchScheduled, &OutputCore::watch);
+    }
+}
+
+// PulseAudio's backend marks a dropped stream stopped (and keeps calling back
+// at the stream's pace); PipeWire's, as SDL's source reads, leaves it playing and
+// calls back no more: two whole seconds without a callback while running is a
+// stream gone too.
+bool OutputCore::streamGone() {
+    if (SDL_GetAudioDeviceStatus(m_device) == SDL_AUDIO_STOPPED) {
+        return true;
+    }
+    const std::uint64_t calls = m_callbacks.load(std::memory_order_relaxed);
+    m_stalledChecks = m_running && calls == m_callbacksSeen ? m_stalledChecks + 1 : 0;
+    m_callbacksSeen = calls;
+    return m_stalledChecks >= 2;
+}
+
+void OutputCore::reconnect() {
+    if (m_dead || !m_mixer.anyPlaying()) {
+        m_lost = false; // stopped meanwhile: the next Play opens a stream
+        return;
+    }
+    const Status opened = openStream();
+    if (opened) {
+        m_lost = false;
+        m_reporter->recovered();
+        flush(); // resumes where the voices stood
+        return;
+    }
+    if (m_lostFor.elapsed() >= kGiveUpMs) {
+        m_lost = false;
+        m_reporter->lost(
+            QStringLiteral("再生中に音声出力が失われ、%1 秒待っても戻りませんでした。\n%2")
+                .arg(kGiveUpMs / 1000)
+                .arg(opened.reason()));
     }
 }
 

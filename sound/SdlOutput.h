@@ -3,8 +3,11 @@
 #include "AudioLayer.h"
 #include "Mixer.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <SDL_audio.h>
+#include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -16,15 +19,19 @@ using OutputTap = void (*)(const float* interleaved, int frames);
 void setOutputTap(OutputTap tap);
 
 // Tells the user about a stream that would not open again, once per run of
-// failures.
+// failures, and about a playing stream lost for good.
 class FailureReporter {
 public:
-    void setListener(std::function<void(const QString&)> listener);
+    using Listener = std::function<void(const QString&)>;
+    void setListener(Listener listener);
+    void setLostListener(Listener listener);
     void failed(const QString& message);
     void recovered() { m_reported = false; }
+    void lost(const QString& message);
 
 private:
-    std::function<void(const QString&)> m_listener;
+    Listener m_listener;
+    Listener m_lostListener;
     bool m_reported = false;
 };
 
@@ -64,8 +71,16 @@ public:
     OutputCore(std::shared_ptr<SdlAudioSystem> system, std::shared_ptr<FailureReporter> reporter);
     ~OutputCore();
 
+    // A stream lost while playing is looked for again every second this long
+    // before the user is told.
+    static constexpr int kWatchMs = 1000;
+    static constexpr int kGiveUpMs = 10000;
+
     Status openStream();
     bool streamOpen() const { return m_device != 0; }
+    // The stream went away while playing and is being reopened: the voices
+    // keep their state meanwhile.
+    bool lost() const { return m_lost; }
     bool dead() const { return m_dead; }
     Mixer& mixer() { return m_mixer; }
 
@@ -89,6 +104,11 @@ private:
     // looks again later while a stream idles open or a release is pending.
     void tidy();
     void closeStream();
+    // Once a second while a stream is open or lost: notices a stream the
+    // server dropped and opens it again.
+    void watch();
+    bool streamGone();
+    void reconnect();
 
     std::shared_ptr<SdlAudioSystem> m_system;
     std::shared_ptr<FailureReporter> m_reporter;
@@ -98,6 +118,13 @@ private:
     bool m_dead = false;
     bool m_flushScheduled = false;
     bool m_housekeepingScheduled = false;
+    bool m_watchScheduled = false;
+    // Callbacks so far; the only thing the callback writes besides the output.
+    std::atomic<std::uint64_t> m_callbacks{0};
+    std::uint64_t m_callbacksSeen = 0;
+    int m_stalledChecks = 0;
+    bool m_lost = false;
+    QElapsedTimer m_lostFor;
 };
 
 } // namespace vemba::audio
