@@ -1,4 +1,5 @@
 #include "FormStyle.h"
+#include "ProgramStart.h"
 #include "ProgramWindow.h"
 #include "QuitSignals.h"
 #include "SdlAudioLayer.h"
@@ -16,14 +17,7 @@ int main(int argc, char** argv) {
 
     vemba::audio::SdlAudioLayer audio;
     vemba::ProgramWindow window({QCoreApplication::applicationDirPath(), &audio});
-    audio.setFailureListener(
-        [&window](const QString& message) { window.errors().report(message); });
-    audio.setStreamLostListener([&window](const QString& message) { window.streamLost(message); });
-    // A session that ends, a service manager or Ctrl+C in the terminal.
     vemba::QuitSignals quitSignals;
-    QObject::connect(&quitSignals, &vemba::QuitSignals::received, &window.form(),
-                     [&window] { window.quit(); });
-    window.controller().Form_Load();
-    window.form().show();
+    vemba::startProgram(window, audio, quitSignals);
     return QApplication::exec();
 }

@@ -9,13 +9,18 @@
 // is a read-only setting.ini; root cannot write there either.
 
 #include "FormStyle.h"
+#include "ProgramStart.h"
 #include "ProgramWindow.h"
 #include "QtPrinters.h"
+#include "QuitSignals.h"
 #include "SdlAudioLayer.h"
 #include "SoundProbe.h"
+#include "Twips.h"
 #include "iniEdit.h"
 
 #include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -24,7 +29,9 @@
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <cmath>
+#include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
 #include <numbers>
@@ -74,12 +81,47 @@ bool japaneseOnly(QString message) {
     return !message.contains(QRegularExpression(QStringLiteral("[A-Za-z]{4,}")));
 }
 
+// The peak of the last `frames` frames of the left channel.
+float peakOfLast(const probe::SinkRecorder& recorder, std::size_t frames) {
+    float peak = 0.0F;
+    for (float v : probe::channel(recorder.samples(), 0, recorder.frames() - frames, frames)) {
+        peak = std::max(peak, std::abs(v));
+    }
+    return peak;
+}
+
+// The peak of the last millisecond before the recording fell silent against
+// the peak of the 20 ms before: small when the sound faded out, near 1 when
+// it was cut off.
+double endingRatio(const probe::SinkRecorder& recorder) {
+    const std::vector<float> left = probe::channel(recorder.samples(), 0, 0, recorder.frames());
+    std::size_t end = left.size();
+    while (end > 0 && std::abs(left[end - 1]) < 1e-4F) {
+        --end;
+    }
+    constexpr std::size_t kMs = probe::kRate / 1000;
+    if (end < 21 * kMs) {
+        return 0.0;
+    }
+    const auto peak = [&](std::size_t from, std::size_t to) {
+        float p = 0.0F;
+        for (std::size_t i = from; i < to; ++i) {
+            p = std::max(p, std::abs(left[i]));
+        }
+        return p;
+    };
+    return peak(end - kMs, end) / peak(end - 21 * kMs, end - kMs);
+}
+
 struct Scene {
     QString programDir;
     QString iniPath() const { return iniEdit::settingsPath(programDir); }
+    probe::SinkRecorder recorder;
     std::unique_ptr<audio::SdlAudioLayer> layer;
     std::unique_ptr<ProgramWindow> window;
+    std::unique_ptr<QuitSignals> quitSignals;
     QStringList messages;
+    int exitCode = -1; // of the event loop, for a program that ends
 
     Form1& form() { return window->form(); }
     void copyTones(const QString& into) const {
@@ -92,11 +134,17 @@ struct Scene {
     void start() {
         layer = std::make_unique<audio::SdlAudioLayer>();
         window = std::make_unique<ProgramWindow>(ProgramWindow::Services{programDir, layer.get()});
+        quitSignals = std::make_unique<QuitSignals>();
         window->errors().setShowsMessageBoxes(false);
         QObject::connect(&window->errors(), &ErrorPresenter::reported,
                          [this](const QString& m) { messages << m; });
-        form().show();
+        startProgram(*window, *layer, *quitSignals);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form()));
+    }
+    void restartRecorder() {
+        recorder.stop(); // its parec went with the server
+        QString error;
+        ASSERT_TRUE(recorder.start(&error)) << error.toStdString();
     }
     void tick(int channel, bool on) {
         if (form().Check(channel)->isChecked() != on) {
@@ -136,6 +184,7 @@ struct Fault {
     std::vector<double> heard = {30, 450}; // tones that must sound afterwards
     std::vector<double> silent;            // tones that must not
     bool on = true;                        // the switch (and lamp) after the act
+    bool ends = false;                     // the program ends the normal way instead of running on
     // What must still be stored afterwards.
     std::function<void(Scene&)> nothingLost = keepsakeKept;
 };
@@ -205,6 +254,40 @@ std::function<void(Scene&)> toneFile(const char* name, QByteArray bytes) {
     };
 }
 
+// Plays, then `signal` comes; the program runs until it ends by itself.
+std::function<void(Scene&)> quitBy(int signal, bool aboutOpen) {
+    return [signal, aboutOpen](Scene& s) {
+        if (aboutOpen) { // keeps the program running after its main window closes
+            s.form().MVersion()->trigger();
+        }
+        switchOnLowAndHigh(s);
+        s.recorder.recordFor(1000);
+        QTimer::singleShot(0, [signal] { ::raise(signal); });
+        QTimer hang;
+        hang.callOnTimeout([] { QCoreApplication::exit(99); });
+        hang.start(10000);
+        s.exitCode = QApplication::exec();
+    };
+}
+
+// Plays; the server goes away, and comes back after a second or only once the
+// program has given up on it.
+std::function<void(Scene&)> serverLost(bool forGood) {
+    return [forGood](Scene& s) {
+        switchOnLowAndHigh(s);
+        s.recorder.recordFor(1500);
+        ASSERT_TRUE(probe::soundServer("stop"));
+        if (forGood) {
+            ASSERT_TRUE(QTest::qWaitFor([&s] { return !s.messages.isEmpty(); }, 20000));
+        } else {
+            QTest::qWait(1000);
+        }
+        ASSERT_TRUE(probe::soundServer("start"));
+        s.restartRecorder();
+        s.recorder.recordFor(3000); // noticed within two checks, reopened within one more
+    };
+}
+
 std::vector<Fault> faults() {
     const QByteArray cutOff = [] {
         QFile f(qEnvironmentVariable("VEMBA_PROGRAM_DIR") + "/30.wav");
@@ -219,6 +302,16 @@ std::vector<Fault> faults() {
              },
          .seen = {QStringLiteral("音声出力デバイス")},
          .heard = {},
+         .on = false},
+        {.name = "SIGTERM while playing", .act = quitBy(SIGTERM, false), .ends = true},
+        {.name = "SIGINT while playing", .act = quitBy(SIGINT, false), .ends = true},
+        {.name = "SIGHUP with the About box open", .act = quitBy(SIGHUP, true), .ends = true},
+        {.name = "the sound server restarts while playing", .act = serverLost(false)},
+        {.name = "the sound server goes away for good",
+         .act = serverLost(true),
+         .seen = {QStringLiteral("音声出力が失われ")},
+         .heard = {},
+         .silent = {30.0, 450.0},
          .on = false},
         {.name = "setting.ini is a directory",
          .arrange = [](Scene& s) { ASSERT_TRUE(QDir().mkpath(s.iniPath() + "/keep")); },
@@ -356,6 +449,10 @@ protected:
         if (!server.isEmpty()) {
             qputenv("PULSE_SERVER", server);
         }
+        // A row that failed may have left the server stopped.
+        if (HasFailure()) {
+            probe::soundServer("start");
+        }
     }
     QByteArray server = qgetenv("PULSE_SERVER");
 };
@@ -368,10 +465,10 @@ TEST_P(FaultMatrix, TheUserIsToldNothingIsLostAndTheProgramRuns) {
     const Fault& fault = GetParam();
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    probe::SinkRecorder recorder;
-    QString error;
-    ASSERT_TRUE(recorder.start(&error)) << error.toStdString();
     Scene scene;
+    QString error;
+    ASSERT_TRUE(scene.recorder.start(&error)) << error.toStdString();
+    probe::SinkRecorder& recorder = scene.recorder;
     scene.programDir = dir.path();
     scene.copyTones(dir.path());
     fault.arrange(scene);
@@ -381,6 +478,9 @@ TEST_P(FaultMatrix, TheUserIsToldNothingIsLostAndTheProgramRuns) {
 
     scene.start();
     fault.act(scene);
+    if (HasFatalFailure()) {
+        return;
+    }
     // Long enough for a change to be heard even on a busy machine.
     ASSERT_TRUE(recorder.recordFor(1500) && recorder.frames() > kWindow);
 
@@ -389,6 +489,21 @@ TEST_P(FaultMatrix, TheUserIsToldNothingIsLostAndTheProgramRuns) {
         EXPECT_TRUE(scene.messages[i].contains(fault.seen[i])) << scene.messages[i].toStdString();
         EXPECT_TRUE(japaneseOnly(scene.messages[i])) << scene.messages[i].toStdString();
     }
+    if (fault.ends) {
+        EXPECT_EQ(scene.exitCode, 0);
+        EXPECT_FALSE(scene.form().isVisible());
+        const auto stored = [&](const char* key) {
+            return iniEdit::ReadSetting(scene.programDir, "Position", key);
+        };
+        EXPECT_EQ(stored("Top"), QString::number(scene.form().y() * kTwipsPerPixel));
+        EXPECT_EQ(stored("Left"), QString::number(scene.form().x() * kTwipsPerPixel));
+        EXPECT_LT(peakOfLast(recorder, kWindow), 1e-4F) << "still sounding";
+        EXPECT_LT(endingRatio(recorder), 0.3) << "cut off instead of faded out";
+        scene.window.reset();
+        fault.nothingLost(scene);
+        return;
+    }
+
     const std::vector<float> left =
         probe::channel(recorder.samples(), 0, recorder.frames() - kWindow, kWindow);
     for (double f : fault.heard) {
@@ -407,13 +522,7 @@ TEST_P(FaultMatrix, TheUserIsToldNothingIsLostAndTheProgramRuns) {
     EXPECT_NE(scene.form().Check(1)->isChecked(), ticked);
     QTest::mouseClick(scene.form().optMediaMode(1), Qt::LeftButton);
     ASSERT_TRUE(recorder.recordFor(1000));
-    const std::vector<float> after =
-        probe::channel(recorder.samples(), 0, recorder.frames() - kWindow, kWindow);
-    float peak = 0.0F;
-    for (float v : after) {
-        peak = std::max(peak, std::abs(v));
-    }
-    EXPECT_LT(peak, 1e-4F) << "OFF does not silence";
+    EXPECT_LT(peakOfLast(recorder, kWindow), 1e-4F) << "OFF does not silence";
     scene.form().close();
     scene.window.reset();
 

@@ -1,0 +1,16 @@
+#pragma once
+
+namespace vemba {
+
+class ProgramWindow;
+class QuitSignals;
+namespace audio {
+class SdlAudioLayer;
+}
+
+// Wires the program as it runs: the audio layer's failures and lost streams
+// to the window, the signals that end a program to its normal close; then
+// restores the stored choices and shows the window.
+void startProgram(ProgramWindow& window, audio::SdlAudioLayer& audio, QuitSignals& quitSignals);
+
+} // namespace vemba
