@@ -4,8 +4,10 @@
 // when DISPLAY is set as well), switched ON and OFF from its window and closed.
 
 #include "FormStyle.h"
+#include "ProgramStart.h"
 #include "ProgramWindow.h"
 #include "QtPrinters.h"
+#include "QuitSignals.h"
 #include "SdlAudioLayer.h"
 #include "SoundProbe.h"
 #include "WindowPlacement.h"
@@ -58,8 +60,8 @@ TEST(WaylandSession, TheWindowOpensOnTheSessionsPlatformPlaysAndKeepsOnlyAPlaceI
     window.errors().setShowsMessageBoxes(false);
     QObject::connect(&window.errors(), &ErrorPresenter::reported,
                      [&messages](const QString& m) { messages << m; });
-    window.controller().Form_Load();
-    form.show();
+    QuitSignals quitSignals;
+    startProgram(window, layer, quitSignals);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
 
     probe::SinkRecorder recorder;
