@@ -36,21 +36,12 @@ protected:
         QFile::remove(iniEdit::settingsPath(dir.path()));
     }
 
-    // The settings file's entries as "section/key=value" lines.
+    // The settings file's lines: "[Section]", "Key=value".
     QStringList written() const {
         QFile file(iniEdit::settingsPath(dir.path()));
-        QStringList entries;
-        QString section;
-        for (const QByteArray& raw :
-             file.open(QIODevice::ReadOnly) ? file.readAll().split('\n') : QList<QByteArray>{}) {
-            const QString line = QString::fromUtf8(raw).trimmed();
-            if (line.startsWith('[')) {
-                section = line.mid(1, line.size() - 2);
-            } else if (line.contains('=')) {
-                entries << section + '/' + line;
-            }
-        }
-        return entries;
+        return file.open(QIODevice::ReadOnly)
+                   ? QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)
+                   : QStringList{};
     }
 
     QColor lamp() const { return form->Label1()->palette().color(QPalette::Window); }
@@ -115,17 +106,20 @@ void PrintTo(const EventCase& c, std::ostream* os) {
 // A failed load ends its handler before the write.
 // clang-format off
 const EventCase kEventCases[] = {
-    {"tick while ON", true, true, {}, tick(1), start("/30.wav"), {"Sound1/Active=1"}},
-    {"clear while ON", true, true, {1, 2}, tick(1, false), stop("/30.wav"), {"Sound1/Active=0"}},
-    {"tick while OFF", false, false, {}, tick(3), {}, {"Sound3/Active=1"}},
-    {"clear while OFF", false, false, {3}, tick(3, false), {}, {"Sound3/Active=0"}, {3}},
+    {"tick while ON", true, true, {}, tick(1), start("/30.wav"), {"[Sound1]", "Active=1"}},
+    {"clear while ON", true, true, {1, 2}, tick(1, false), stop("/30.wav"),
+     {"[Sound1]", "Active=0"}},
+    {"tick while OFF", false, false, {}, tick(3), {}, {"[Sound3]", "Active=1"}},
+    {"clear while OFF", false, false, {3}, tick(3, false), {}, {"[Sound3]", "Active=0"}, {3}},
     {"variant of ticked channel while ON restarts it", true, true, {2}, select(2, 0),
-     restart("/7500.wav", "/5000.wav"), {"Sound2/Freq=0"}},
-    {"variant of cleared channel while ON", true, true, {1, 3}, select(2, 4), {}, {"Sound2/Freq=4"}},
-    {"variant of ticked channel while OFF", false, false, {3}, select(3, 3), {}, {"Sound3/Freq=3"}},
+     restart("/7500.wav", "/5000.wav"), {"[Sound2]", "Freq=0"}},
+    {"variant of cleared channel while ON", true, true, {1, 3}, select(2, 4), {},
+     {"[Sound2]", "Freq=4"}},
+    {"variant of ticked channel while OFF", false, false, {3}, select(3, 3), {},
+     {"[Sound3]", "Freq=3"}},
     {"wave shape while ON restarts ticked channels in order", true, true, {1, 3}, select(4, 1),
-     restart("/30.wav", "/t30.wav") + restart("/450.wav", "/t450.wav"), {"WaveForm/Form=1"}},
-    {"wave shape while OFF", false, false, {1, 2, 3}, select(4, 1), {}, {"WaveForm/Form=1"}},
+     restart("/30.wav", "/t30.wav") + restart("/450.wav", "/t450.wav"), {"[WaveForm]", "Form=1"}},
+    {"wave shape while OFF", false, false, {1, 2, 3}, select(4, 1), {}, {"[WaveForm]", "Form=1"}},
     {"switch ON opens the device and starts ticked channels", false, true, {1, 3}, turn(true),
      kOpenDevice + start("/30.wav") + start("/450.wav"), {}},
     {"switch ON again loads ticked channels anew", false, true, {1, 2}, turn(true),
@@ -134,8 +128,8 @@ const EventCase kEventCases[] = {
     {"switch OFF stops only ticked channels", true, false, {2, 3}, turn(false),
      stop("/7500.wav") + stop("/450.wav"), {}, {1}},
     {"slider while ON sets every loaded buffer", true, true, {1, 3}, slide(7),
-     {"setVolume /30.wav -310", "setVolume /450.wav -310"}, {"Volume/V=7"}},
-    {"slider while OFF changes no buffer", false, false, {1}, slide(0), {}, {"Volume/V=0"}, {1}},
+     {"setVolume /30.wav -310", "setVolume /450.wav -310"}, {"[Volume]", "V=7"}},
+    {"slider while OFF", false, false, {1}, slide(0), {}, {"[Volume]", "V=0"}, {1}},
     {"failed load while ON", true, true, {2}, tick(1),
      {"createSoundBufferFromFile /30.wav 16610"}, {}, {}, {"/30.wav"}, {"/30.wav"}},
     {"switch ON plays every channel whose file loads", false, true, {1, 2, 3}, turn(true),
