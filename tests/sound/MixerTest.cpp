@@ -61,10 +61,6 @@ int playing(Mixer& m, std::shared_ptr<SampleData> data) {
     return v;
 }
 
-double dB(double ratio) {
-    return 20.0 * std::log10(ratio);
-}
-
 } // namespace
 
 TEST(Mixer, LoopsRepeatTheSoundBitExactAfterTheStartRamp) {
@@ -157,13 +153,11 @@ TEST(Mixer, VolumeIsTheGainInHundredthsOfADecibelAppliedAtOnceWithPlayThenRamped
         std::int32_t from, to;
         Setup setup;
     };
-    const Case cases[] = {{0, -2000, SameCommit},
-                          {-2000, 0, SameCommit},
-                          {-602, -1, SameCommit},
-                          {-1, -10000, SameCommit},
-                          {-6000, -92, SameCommit},
-                          {-6000, 0, SeparateCommits},
-                          {-6000, -2000, ReplayAfterLoudPlay}};
+    // clang-format off
+    const Case cases[] = {{0, -2000, SameCommit}, {-2000, 0, SameCommit}, {-602, -1, SameCommit},
+                          {-1, -10000, SameCommit}, {-6000, -92, SameCommit},
+                          {-6000, 0, SeparateCommits}, {-6000, -2000, ReplayAfterLoudPlay}};
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message()
                      << c.from << " to " << c.to << ", setup " << int(c.setup));
@@ -191,8 +185,8 @@ TEST(Mixer, VolumeIsTheGainInHundredthsOfADecibelAppliedAtOnceWithPlayThenRamped
         const std::vector<float> after = render(m, 2 * R, 128);
         EXPECT_LT(largestStep(before, after), 2.0 * 0.8 / R) << "stepped instead of ramping";
         for (std::size_t i = 2 * R; i < 4 * R; ++i) {
-            ASSERT_NEAR(dB(before[i] / 0.8), c.from / 100.0, 0.01);
-            ASSERT_NEAR(dB(after[i] / 0.8), c.to / 100.0, 0.01);
+            ASSERT_NEAR(20.0 * std::log10(before[i] / 0.8), c.from / 100.0, 0.01);
+            ASSERT_NEAR(20.0 * std::log10(after[i] / 0.8), c.to / 100.0, 0.01);
         }
     }
 }
