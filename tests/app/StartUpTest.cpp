@@ -1,6 +1,6 @@
 // Start-up and shutdown of the window: what each stored entry does to its
-// control, what the events it raises write back, where the window goes, what
-// closing writes, and the round trip through the settings file.
+// control, what the events it raises write back, where the window goes and
+// what closing writes.
 
 #include "MainWindowController.h"
 #include "QtPrinters.h"
@@ -149,41 +149,6 @@ TEST_F(StartUpTest, ClosingStopsEveryChannelBeforeItStoresThePosition) {
     EXPECT_EQ(positionAtStop, QStringList(3, QString()));
     EXPECT_EQ(stored("Position/Top"), QStringLiteral("4815"));
     EXPECT_EQ(stored("Position/Left"), QStringLiteral("18510")) << "no group separator";
-}
-
-TEST_F(StartUpTest, EveryChoiceAndThePositionComeBackSwitchedOffAndStayPut) {
-    window->controller().Form_Load();
-    form->show();
-    form->Check(1)->setChecked(true);
-    form->Check(2)->setChecked(false);
-    form->Check(3)->setChecked(true);
-    for (const auto& [array, member] : {std::pair{1, 4}, {2, 0}, {3, 3}, {4, 1}}) {
-        form->Option(array, member)->setChecked(true);
-    }
-    form->Slider1()->setValue(2);
-    form->optMediaMode(0)->setChecked(true);
-    form->move(123, 77);
-    form->close();
-
-    makeForm();
-    window->controller().Form_Load();
-    EXPECT_EQ(choices(), QStringLiteral("101 4031 2"));
-    EXPECT_EQ(form->pos(), QPoint(123, 77));
-    EXPECT_TRUE(form->optMediaMode(1)->isChecked());
-    form->show();
-    form->close();
-
-    // A third start and close change nothing in the file.
-    QFile file(iniEdit::settingsPath(dir.path()));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray second = file.readAll();
-    file.close();
-    makeForm();
-    window->controller().Form_Load();
-    form->show();
-    form->close();
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), second);
 }
 
 // A session that ends quits the program with the window still open; never
