@@ -93,9 +93,8 @@ struct EventCase {
     QStringList calls;
     QStringList writes;
     std::set<int> loaded = {};
-    std::set<QString> failing = {}; // files whose load fails
-    QStringList told = {};          // per message, the files it names
-    std::set<QString> throwing = {};
+    testing::RecordingAudioLayer::Script fault = {};
+    QStringList told = {}; // per message, the files it names
 };
 
 void PrintTo(const EventCase& c, std::ostream* os) {
@@ -103,7 +102,7 @@ void PrintTo(const EventCase& c, std::ostream* os) {
 }
 
 // The design selects "30Hz", "7.5KHz", "450Hz" and sine; the slider stands at 5.
-// A failed load ends its handler before the write.
+// A failed load ends its handler before the write; no device, and the switch goes back OFF.
 // clang-format off
 const EventCase kEventCases[] = {
     {"tick while ON", true, true, {}, tick(1), start("/30.wav"), {"[Sound1]", "Active=1"}},
@@ -131,16 +130,19 @@ const EventCase kEventCases[] = {
      {"setVolume /30.wav -310", "setVolume /450.wav -310"}, {"[Volume]", "V=7"}},
     {"slider while OFF", false, false, {1}, slide(0), {}, {"[Volume]", "V=0"}, {1}},
     {"failed load while ON", true, true, {2}, tick(1),
-     {"createSoundBufferFromFile /30.wav 16610"}, {}, {}, {"/30.wav"}, {"/30.wav"}},
+     {"createSoundBufferFromFile /30.wav 16610"}, {}, {}, {.failingFiles = {"/30.wav"}},
+     {"/30.wav"}},
     {"switch ON plays every channel whose file loads", false, true, {1, 2, 3}, turn(true),
      kOpenDevice + start("/30.wav") + QStringList{"createSoundBufferFromFile /7500.wav 16610"} +
-         start("/450.wav"), {}, {}, {"/7500.wav"}, {"/7500.wav"}},
+         start("/450.wav"), {}, {}, {.failingFiles = {"/7500.wav"}}, {"/7500.wav"}},
     {"switch ON with nothing loading names every file and goes back OFF", false, false, {1, 2},
      turn(true), kOpenDevice + QStringList{"createSoundBufferFromFile /30.wav 16610",
                                            "createSoundBufferFromFile /7500.wav 16610"},
-     {}, {}, {"/30.wav", "/7500.wav"}, {"/30.wav /7500.wav"}},
+     {}, {}, {.failingFiles = {"/30.wav", "/7500.wav"}}, {"/30.wav /7500.wav"}},
     {"any exception in a handler is told", true, true, {}, tick(1),
-     {"createSoundBufferFromFile /30.wav 16610"}, {}, {}, {}, {""}, {"/30.wav"}},
+     {"createSoundBufferFromFile /30.wav 16610"}, {}, {}, {.throwingFiles = {"/30.wav"}}, {""}},
+    {"switch ON without a device", false, false, {1}, turn(true),
+     {"createRoot", "directSoundCreate ''"}, {}, {}, {.failDevice = true}, {""}},
 };
 // clang-format on
 
@@ -150,9 +152,14 @@ class ControllerEventTest : public ControllerTest,
 TEST_P(ControllerEventTest, MakesExactlyItsSoundCallsAndWrites) {
     const EventCase& c = GetParam();
     arrange(c.on, c.ticked, c.loaded);
-    audio.script.failingFiles = c.failing;
-    audio.script.throwingFiles = c.throwing;
+    audio.script = c.fault;
+    audio.script.programDir = dir.path();
+    QColor lampAtOpen;
+    audio.script.onDeviceCreate = [&] { lampAtOpen = lamp(); };
     c.event(*form);
+    if (audio.log.contains("directSoundCreate ''")) {
+        EXPECT_EQ(lampAtOpen, kRed) << "the lamp lights before the device is opened";
+    }
     EXPECT_EQ(audio.log, c.calls);
     EXPECT_EQ(written(), c.writes);
     ASSERT_EQ(messages.size(), c.told.size()) << messages.join('\n').toStdString();
@@ -167,20 +174,6 @@ TEST_P(ControllerEventTest, MakesExactlyItsSoundCallsAndWrites) {
 
 INSTANTIATE_TEST_SUITE_P(EveryEventInEveryState, ControllerEventTest,
                          ::testing::ValuesIn(kEventCases));
-
-TEST_F(ControllerTest, FailedDeviceOpenReturnsTheSwitchToOff) {
-    arrange(false, {1});
-    QColor lampWhileOpening;
-    audio.script.failDevice = true;
-    audio.script.onDeviceCreate = [this, &lampWhileOpening] { lampWhileOpening = lamp(); };
-    form->optMediaMode(0)->setChecked(true);
-
-    EXPECT_EQ(lampWhileOpening, kRed) << "the lamp lights before the device is opened";
-    EXPECT_EQ(audio.log, (QStringList{"createRoot", "directSoundCreate ''"}));
-    EXPECT_EQ(messages.size(), 1);
-    EXPECT_TRUE(form->optMediaMode(1)->isChecked());
-    EXPECT_EQ(lamp(), kWhite);
-}
 
 } // namespace
 } // namespace vemba
