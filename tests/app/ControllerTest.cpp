@@ -6,7 +6,6 @@
 #include "WindowTest.h"
 #include "iniEdit.h"
 
-#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <gtest/gtest.h>

@@ -1,7 +1,6 @@
 #include "ProfileText.h"
 #include "iniEdit.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

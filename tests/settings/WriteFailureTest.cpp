@@ -116,8 +116,6 @@ TEST(SettingsPlace, BesideTheProgramElseInTheUsersConfigurationElseTold) {
         bool told;
     } cases[] = {
         {"writable program directory", "<home>/prog", "<home>/xdg", "<home>", "<home>/prog", false},
-        {"read-only, XDG_CONFIG_HOME", "<ro>", "<home>/xdg", "<home>", "<home>/xdg/vemba-pc",
-         false},
         {"read-only, no XDG_CONFIG_HOME", "<ro>", "", "<home>", "<home>/.config/vemba-pc", false},
         {"read-only, relative XDG_CONFIG_HOME", "<ro>", "xdg", "<home>", "<home>/.config/vemba-pc",
          false},
