@@ -31,9 +31,9 @@ Maker bytes(const QByteArray& content) {
 }
 
 Maker sound(int channels, int rate, const std::vector<float>& samples,
-            int subtype = SF_FORMAT_PCM_16) {
+            int subtype = SF_FORMAT_PCM_16, int container = SF_FORMAT_WAV) {
     return [=](const QString& path) {
-        return writeSound(path, SF_FORMAT_WAV | subtype, channels, rate, samples);
+        return writeSound(path, container | subtype, channels, rate, samples);
     };
 }
 
@@ -101,10 +101,7 @@ TEST(WavLoader, BadInputIsRefusedWithItsReasonOrLoadedAsFarAsItIsSound) {
         {"655350 Hz", sound(1, 655350, std::vector<float>(8, 0.1f)), badRate},
         // 22 s at 384 kHz decodes to 34 MB but compresses to almost nothing.
         {"compressed, decodes past the bound",
-         [](const QString& p) {
-             return writeSound(p, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 1, 384000,
-                               std::vector<float>(22 * 384000, 0.0f));
-         },
+         sound(1, 384000, std::vector<float>(22 * 384000, 0.0f), SF_FORMAT_PCM_16, SF_FORMAT_FLAC),
          "長すぎます"},
         {"good file followed by junk", bytes(good + randomBytes(777, 9)), nullptr, 48000,
          48000 + 777 / 4},
