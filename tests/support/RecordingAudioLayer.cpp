@@ -18,14 +18,9 @@ public:
         m_layer.log << QStringLiteral("release %1").arg(m_name);
         --m_layer.liveBuffers;
     }
-    Status play(std::int32_t flags) override {
-        m_layer.log << QStringLiteral("play %1 %2").arg(m_name).arg(flags);
-        return Status::success();
-    }
-    Status setVolume(std::int32_t volume) override {
-        m_layer.log << QStringLiteral("setVolume %1 %2").arg(m_name).arg(volume);
-        return Status::success();
-    }
+    Status play(std::int32_t flags) override { return note("play", flags); }
+    Status setVolume(std::int32_t volume) override { return note("setVolume", volume); }
+    Status setCurrentPosition(std::int32_t at) override { return note("setCurrentPosition", at); }
     Status stop() override {
         m_layer.log << QStringLiteral("stop %1").arg(m_name);
         if (m_layer.script.onStop) {
@@ -33,12 +28,13 @@ public:
         }
         return Status::success();
     }
-    Status setCurrentPosition(std::int32_t position) override {
-        m_layer.log << QStringLiteral("setCurrentPosition %1 %2").arg(m_name).arg(position);
+
+private:
+    Status note(const char* call, std::int32_t value) {
+        m_layer.log << QStringLiteral("%1 %2 %3").arg(QLatin1String(call), m_name).arg(value);
         return Status::success();
     }
 
-private:
     RecordingAudioLayer& m_layer;
     QString m_name;
 };

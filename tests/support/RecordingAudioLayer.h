@@ -18,11 +18,11 @@ public:
     struct Script {
         bool failDevice = false;
         bool failCooperativeLevel = false;
-        std::set<QString> failingFiles;       // file names such as "/20.wav"
-        std::set<QString> throwingFiles;      // loading these throws std::runtime_error
-        QString programDir;                   // stripped from logged paths
-        std::function<void()> onDeviceCreate; // runs as the device is asked for
-        std::function<void()> onStop;         // runs as a buffer is stopped
+        std::set<QString> failingFiles = {};       // file names such as "/20.wav"
+        std::set<QString> throwingFiles = {};      // loading these throws std::runtime_error
+        QString programDir = {};                   // stripped from logged paths
+        std::function<void()> onDeviceCreate = {}; // runs as the device is asked for
+        std::function<void()> onStop = {};         // runs as a buffer is stopped
     };
 
     QStringList log;
