@@ -2,11 +2,11 @@
 
 #include "ProgramWindow.h"
 #include "QuitSignals.h"
-#include "SdlAudioLayer.h"
+#include "MixingAudioLayer.h"
 
 namespace vemba {
 
-void startProgram(ProgramWindow& window, audio::SdlAudioLayer& audio, QuitSignals& quitSignals) {
+void startProgram(ProgramWindow& window, audio::MixingAudioLayer& audio, QuitSignals& quitSignals) {
     audio.setFailureListener(
         [&window](const QString& message) { window.errors().report(message); });
     audio.setStreamLostListener([&window](const QString& message) { window.streamLost(message); });

@@ -2,7 +2,7 @@
 #include "ProgramStart.h"
 #include "ProgramWindow.h"
 #include "QuitSignals.h"
-#include "SdlAudioLayer.h"
+#include "MixingAudioLayer.h"
 #include "WindowPlacement.h"
 
 #include <QApplication>
@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName(QStringLiteral("ヴェンバPC"));
     QApplication::setDesktopFileName(QStringLiteral("vemba-pc"));
 
-    vemba::audio::SdlAudioLayer audio;
+    vemba::audio::MixingAudioLayer audio;
     vemba::ProgramWindow window({QCoreApplication::applicationDirPath(), &audio});
     vemba::QuitSignals quitSignals;
     vemba::startProgram(window, audio, quitSignals);

@@ -13,7 +13,7 @@
 
 #include "FormStyle.h"
 #include "ProgramWindow.h"
-#include "SdlAudioLayer.h"
+#include "MixingAudioLayer.h"
 #include "SoundProbe.h"
 
 #include <QAbstractButton>
@@ -215,7 +215,7 @@ int main(int argc, char** argv) {
     {
         QApplication app(argc, argv);
         vemba::installFormAppearance();
-        vemba::audio::SdlAudioLayer layer;
+        vemba::audio::MixingAudioLayer layer;
         vemba::ProgramWindow window({program.path(), &layer});
         window.errors().setShowsMessageBoxes(false);
         window.form().show();

@@ -251,7 +251,7 @@ plot '%s/%s.others' using 1:2 with lines title 'sox synth', \\
 
 
 def period_frames():
-    with open(os.path.join(ROOT, "sound/SdlOutput.h")) as f:
+    with open(os.path.join(ROOT, "sound/SdlStream.h")) as f:
         return int(re.search(r"kPeriodFrames = (\d+);", f.read()).group(1))
 
 

@@ -227,7 +227,46 @@ void Mixer::letGo(int slot) {
     v.samples = nullptr;
     v.frames = 0;
     v.main = -1;
-    m_letGo[slot].store(genOf(v.word), std::memory_order_release);
+    if (!m_holding) {
+        m_letGo[slot].store(genOf(v.word), std::memory_order_release);
+    } else if (!m_held[slot]) {
+        m_held[slot] = true;
+        m_heldAt[slot] = m_block;
+        m_heldGen[slot] = genOf(v.word);
+    }
+}
+
+void Mixer::holdLetGo(bool hold) {
+    if (!hold) {
+        publishLetGo(UINT64_MAX);
+    }
+    m_holding = hold;
+}
+
+void Mixer::save(Checkpoint& to, std::uint64_t block) {
+    to.m_live = m_live;
+    m_block = block;
+}
+
+void Mixer::restore(const Checkpoint& from, std::uint64_t block) {
+    m_live = from.m_live;
+    m_block = block;
+    // A voice let go of since is alive again in the restored state; one
+    // that was not alive then is let go of again by the next pass.
+    for (int i = 0; i < kMaxVoices; ++i) {
+        if (m_held[i] && m_heldAt[i] >= block) {
+            m_held[i] = false;
+        }
+    }
+}
+
+void Mixer::publishLetGo(std::uint64_t oldest) {
+    for (int i = 0; i < kMaxVoices; ++i) {
+        if (m_held[i] && m_heldAt[i] < oldest) {
+            m_held[i] = false;
+            m_letGo[i].store(m_heldGen[i], std::memory_order_release);
+        }
+    }
 }
 
 void Mixer::update(bool silenced) {

@@ -13,7 +13,7 @@
 #include "ProgramWindow.h"
 #include "QtPrinters.h"
 #include "QuitSignals.h"
-#include "SdlAudioLayer.h"
+#include "MixingAudioLayer.h"
 #include "SoundProbe.h"
 #include "Twips.h"
 #include "iniEdit.h"
@@ -117,7 +117,7 @@ struct Scene {
     QString programDir;
     QString iniPath() const { return iniEdit::settingsPath(programDir); }
     probe::SinkRecorder recorder;
-    std::unique_ptr<audio::SdlAudioLayer> layer;
+    std::unique_ptr<audio::MixingAudioLayer> layer;
     std::unique_ptr<ProgramWindow> window;
     std::unique_ptr<QuitSignals> quitSignals;
     QStringList messages;
@@ -132,7 +132,7 @@ struct Scene {
         }
     }
     void start() {
-        layer = std::make_unique<audio::SdlAudioLayer>();
+        layer = std::make_unique<audio::MixingAudioLayer>();
         window = std::make_unique<ProgramWindow>(ProgramWindow::Services{programDir, layer.get()});
         quitSignals = std::make_unique<QuitSignals>();
         window->errors().setShowsMessageBoxes(false);

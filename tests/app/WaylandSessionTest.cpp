@@ -8,7 +8,7 @@
 #include "ProgramWindow.h"
 #include "QtPrinters.h"
 #include "QuitSignals.h"
-#include "SdlAudioLayer.h"
+#include "MixingAudioLayer.h"
 #include "SoundProbe.h"
 #include "WindowPlacement.h"
 #include "iniEdit.h"
@@ -53,7 +53,7 @@ TEST(WaylandSession, TheWindowOpensOnTheSessionsPlatformPlaysAndKeepsOnlyAPlaceI
                         .ok());
     }
 
-    audio::SdlAudioLayer layer;
+    audio::MixingAudioLayer layer;
     ProgramWindow window(ProgramWindow::Services{dir.path(), &layer});
     Form1& form = window.form();
     QStringList messages;

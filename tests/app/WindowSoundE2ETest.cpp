@@ -5,7 +5,7 @@
 #include "FormStyle.h"
 #include "ProgramWindow.h"
 #include "QtPrinters.h"
-#include "SdlAudioLayer.h"
+#include "MixingAudioLayer.h"
 #include "SoundProbe.h"
 
 #include <QAbstractButton>
@@ -58,7 +58,7 @@ TEST(WindowSound, TriangleToneFollowsTheSwitchAndTheSlider) {
     ASSERT_TRUE(QFile::copy(tone, dir.filePath(QStringLiteral("t300.wav"))))
         << "no " << tone.toStdString();
 
-    audio::SdlAudioLayer layer;
+    audio::MixingAudioLayer layer;
     ProgramWindow window(ProgramWindow::Services{dir.path(), &layer});
     Form1& form = window.form();
     QStringList messages;

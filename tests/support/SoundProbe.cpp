@@ -36,6 +36,17 @@ bool soundServer(const char* command) {
 bool onRequestedDriver(QString* error) {
     const char* current = SDL_GetCurrentAudioDriver();
     const QByteArray wanted = qgetenv("SDL_AUDIODRIVER");
+    if (wanted == "pulseaudio" && current == nullptr) {
+        QProcess pactl;
+        pactl.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("sink-inputs")});
+        pactl.waitForFinished(5000);
+        if (QString::fromUtf8(pactl.readAllStandardOutput())
+                .contains(QStringLiteral("application.name = \"ヴェンバPC\""))) {
+            return true;
+        }
+        *error = QStringLiteral("no stream of the program's own on the server");
+        return false;
+    }
     if (current != nullptr && !wanted.isEmpty() && wanted == current) {
         return true;
     }

@@ -20,8 +20,10 @@ bool pulseFixture(const char* command, const QString& dir);
 // VEMBA_SOUND_FIXTURE on the directory in VEMBA_SOUND_DIR. False when it fails.
 bool soundServer(const char* command);
 
-// Whether SDL's audio is up on the driver that SDL_AUDIODRIVER asks for, and
-// not on another it fell back to; a reason when it is not.
+// Whether the open stream goes the way SDL_AUDIODRIVER asks: "pulseaudio" is
+// the program's own stream on the server (SDL's audio is not even up), any
+// other is SDL's audio on that driver and not another it fell back to; a
+// reason when it is not.
 bool onRequestedDriver(QString* error);
 
 // Records the monitor of the null sink that the fixtures load (server in

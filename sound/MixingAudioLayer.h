@@ -10,17 +10,18 @@ namespace vemba::audio {
 
 class FailureReporter;
 
-// The audio layer over SDL's audio subsystem (audio only, never video): one
-// output stream per device, fed by a software mixer, opened on the default
-// output of whichever backend SDL picks (SDL_AUDIODRIVER overrides).
+// The audio layer: one output stream per device, fed by a software mixer,
+// opened on the default output: our own stream where a PulseAudio server
+// answers, else SDL's audio subsystem (audio only, never video) on the
+// backend it picks; SDL_AUDIODRIVER chooses (see streamOpener).
 //
-// Nothing touches SDL before createRoot. While no buffer sounds, a device's
+// Nothing touches the sound server before the first device opens. While no buffer sounds, a device's
 // stream is closed and the next Play opens it again; changes made in one GUI
 // event reach the mixer together at the end of that event.
-class SdlAudioLayer : public AudioLayer {
+class MixingAudioLayer : public AudioLayer {
 public:
-    SdlAudioLayer();
-    ~SdlAudioLayer() override;
+    MixingAudioLayer();
+    ~MixingAudioLayer() override;
 
     Status createRoot(std::unique_ptr<AudioRoot>& root) override;
 

@@ -1,7 +1,11 @@
-#include "SdlAudioLayer.h"
+#include "MixingAudioLayer.h"
 
-#include "SdlOutput.h"
+#include "OutputCore.h"
+#include "PulseStream.h"
+#include "SdlStream.h"
 #include "WavLoader.h"
+
+#include <QByteArray>
 
 namespace vemba::audio {
 
@@ -11,14 +15,14 @@ namespace {
 // are byte offsets into it.
 constexpr std::int32_t kBytesPerFrame = 2 * sizeof(float);
 
-class SdlSoundBuffer : public SoundBuffer {
+class MixedSoundBuffer : public SoundBuffer {
 public:
-    SdlSoundBuffer(std::shared_ptr<OutputCore> core, int voice, std::uint32_t frames,
+    MixedSoundBuffer(std::shared_ptr<OutputCore> core, int voice, std::uint32_t frames,
                    bool volumeControl)
         : m_core(std::move(core)), m_voice(voice), m_frames(frames),
           m_volumeControl(volumeControl) {}
 
-    ~SdlSoundBuffer() override {
+    ~MixedSoundBuffer() override {
         m_core->mixer().release(m_voice);
         m_core->changed();
     }
@@ -83,10 +87,10 @@ private:
     bool m_volumeControl;
 };
 
-class SdlSoundDevice : public SoundDevice {
+class MixedSoundDevice : public SoundDevice {
 public:
-    explicit SdlSoundDevice(std::shared_ptr<OutputCore> core) : m_core(std::move(core)) {}
-    ~SdlSoundDevice() override { m_core->shutDown(); }
+    explicit MixedSoundDevice(std::shared_ptr<OutputCore> core) : m_core(std::move(core)) {}
+    ~MixedSoundDevice() override { m_core->shutDown(); }
 
     // Linux has no focus-bound audibility: the window plays no part.
     Status setCooperativeLevel(WindowHandle, std::int32_t level) override {
@@ -112,7 +116,7 @@ public:
                     .arg(path)
                     .arg(Mixer::kMaxVoices));
         }
-        buffer = std::make_unique<SdlSoundBuffer>(m_core, voice, data->frames(),
+        buffer = std::make_unique<MixedSoundBuffer>(m_core, voice, data->frames(),
                                                   (description.flags & DSBCAPS_CTRLVOLUME) != 0);
         m_core->changed();
         return Status::success();
@@ -122,9 +126,26 @@ private:
     std::shared_ptr<OutputCore> m_core;
 };
 
-class SdlAudioRoot : public AudioRoot {
+// Our own stream where a PulseAudio server answers (PipeWire runs one as
+// well), as it costs the machine least; SDL's choice of backend elsewhere.
+// SDL_AUDIODRIVER=pulseaudio asks for the first alone, any other driver for SDL.
+StreamOpener streamOpener(std::shared_ptr<SdlAudioSystem> sdl) {
+    return [sdl = std::move(sdl)](Mixer& mixer, std::unique_ptr<OutputStream>& stream) {
+        const QByteArray driver = qgetenv("SDL_AUDIODRIVER");
+        const bool pulseOnly = driver == "pulseaudio" || driver == "pulse";
+        if (driver.isEmpty() || pulseOnly) {
+            Status opened = PulseStream::open(mixer, stream);
+            if (opened || pulseOnly) {
+                return opened;
+            }
+        }
+        return SdlStream::open(sdl, mixer, stream);
+    };
+}
+
+class MixedAudioRoot : public AudioRoot {
 public:
-    SdlAudioRoot(std::shared_ptr<SdlAudioSystem> system, std::shared_ptr<FailureReporter> reporter)
+    MixedAudioRoot(std::shared_ptr<SdlAudioSystem> system, std::shared_ptr<FailureReporter> reporter)
         : m_system(std::move(system)), m_reporter(std::move(reporter)) {}
 
     Status directSoundCreate(const QString& deviceId,
@@ -133,12 +154,12 @@ public:
             return Status::failure(
                 QStringLiteral("既定以外の出力デバイス (%1) は選べません。").arg(deviceId));
         }
-        auto core = std::make_shared<OutputCore>(m_system, m_reporter);
+        auto core = std::make_shared<OutputCore>(streamOpener(m_system), m_reporter);
         if (Status opened = core->openStream(); !opened) {
             return opened;
         }
         m_reporter->recovered();
-        device = std::make_unique<SdlSoundDevice>(core);
+        device = std::make_unique<MixedSoundDevice>(core);
         // Closed again if nothing plays on it soon.
         core->scheduleHousekeeping();
         return Status::success();
@@ -151,24 +172,22 @@ private:
 
 } // namespace
 
-SdlAudioLayer::SdlAudioLayer() : m_reporter(std::make_shared<FailureReporter>()) {}
+MixingAudioLayer::MixingAudioLayer() : m_reporter(std::make_shared<FailureReporter>()) {}
 
-SdlAudioLayer::~SdlAudioLayer() = default;
+MixingAudioLayer::~MixingAudioLayer() = default;
 
-Status SdlAudioLayer::createRoot(std::unique_ptr<AudioRoot>& root) {
-    auto system = std::make_shared<SdlAudioSystem>();
-    // A subsystem that cannot start yet (no sound server) is not the root's
-    // failure: opening a device tries again and reports SDL's reason.
-    (void)system->start();
-    root = std::make_unique<SdlAudioRoot>(std::move(system), m_reporter);
+Status MixingAudioLayer::createRoot(std::unique_ptr<AudioRoot>& root) {
+    // SDL starts only if a stream is ever opened through it; opening a
+    // device reports why no stream opens.
+    root = std::make_unique<MixedAudioRoot>(std::make_shared<SdlAudioSystem>(), m_reporter);
     return Status::success();
 }
 
-void SdlAudioLayer::setFailureListener(std::function<void(const QString&)> listener) {
+void MixingAudioLayer::setFailureListener(std::function<void(const QString&)> listener) {
     m_reporter->setListener(std::move(listener));
 }
 
-void SdlAudioLayer::setStreamLostListener(std::function<void(const QString&)> listener) {
+void MixingAudioLayer::setStreamLostListener(std::function<void(const QString&)> listener) {
     m_reporter->setLostListener(std::move(listener));
 }
 

@@ -1,4 +1,4 @@
-#include "SdlAudioLayer.h"
+#include "MixingAudioLayer.h"
 #include "SoundProbe.h"
 #include "WavLoader.h"
 
@@ -35,7 +35,7 @@ double levelAfterHalfASecond(probe::SinkRecorder& recorder) {
 
 } // namespace
 
-TEST(SdlOutput, PlaysTheFileAtItsLevelPlusTheVolumeClosesIdleStreamsAndSurvivesServerLoss) {
+TEST(Output, PlaysTheFileAtItsLevelPlusTheVolumeClosesIdleStreamsAndSurvivesServerLoss) {
     // The program's own tone, made by the build.
     const QString path = qEnvironmentVariable("VEMBA_PROGRAM_DIR") + QStringLiteral("/7500.wav");
     std::shared_ptr<const SampleData> file;
@@ -43,7 +43,7 @@ TEST(SdlOutput, PlaysTheFileAtItsLevelPlusTheVolumeClosesIdleStreamsAndSurvivesS
     ASSERT_GE(file->frames(), kWindow);
 
     QStringList told;
-    SdlAudioLayer layer;
+    MixingAudioLayer layer;
     layer.setFailureListener([&told](const QString& message) { told << message; });
     std::unique_ptr<AudioRoot> root;
     std::unique_ptr<SoundDevice> device;
@@ -80,8 +80,9 @@ TEST(SdlOutput, PlaysTheFileAtItsLevelPlusTheVolumeClosesIdleStreamsAndSurvivesS
         ASSERT_TRUE(buffer->stop().ok());
         ASSERT_TRUE(buffer->setCurrentPosition(0).ok());
         EXPECT_LT(levelAfterHalfASecond(recorder), -100.0) << "still sounding after Stop";
-        recorder.recordFrames(probe::kRate * 3 / 10);
-        // Nothing plays: the stream and its thread are gone until the next Play.
+        // Nothing plays: once what it queued has been heard, the stream and
+        // its thread are gone until the next Play.
+        recorder.recordFrames(probe::kRate);
         EXPECT_EQ(threadCount(), idleThreads);
     }
 
@@ -96,7 +97,7 @@ TEST(SdlOutput, PlaysTheFileAtItsLevelPlusTheVolumeClosesIdleStreamsAndSurvivesS
     EXPECT_TRUE(buffer->setCurrentPosition(0).ok());
     EXPECT_FALSE(buffer->play(DSBPLAY_LOOPING).ok());
 
-    // Without the server, creating a device fails with SDL's reason and keeps
+    // Without the server, creating a device fails with the library's reason and keeps
     // the previous one; the failed reopen on Play is told once.
     ASSERT_TRUE(device->createSoundBufferFromFile(path, description, format, buffer).ok());
     recorder.recordFrames(probe::kRate * 3 / 10); // idle: the stream closes
@@ -106,7 +107,7 @@ TEST(SdlOutput, PlaysTheFileAtItsLevelPlusTheVolumeClosesIdleStreamsAndSurvivesS
     const Status failed = root->directSoundCreate(QString(), device);
     EXPECT_FALSE(failed.ok());
     EXPECT_TRUE(failed.reason().startsWith(prefix)) << failed.reason().toStdString();
-    EXPECT_FALSE(failed.reason().contains(QStringLiteral("()"))) << "SDL's reason is missing";
+    EXPECT_FALSE(failed.reason().contains(QStringLiteral("()"))) << "the library's reason is missing";
     EXPECT_EQ(device.get(), previous);
     for (int attempt = 0; attempt < 3; ++attempt) {
         EXPECT_TRUE(buffer->play(DSBPLAY_LOOPING).reason().startsWith(prefix));

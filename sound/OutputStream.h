@@ -1,0 +1,30 @@
+#pragma once
+
+#include "AudioLayer.h"
+
+#include <functional>
+#include <memory>
+
+namespace vemba::audio {
+
+class Mixer;
+
+// One open output stream that renders a mixer on a thread of its own.
+// Destroying it closes it and waits until that thread has let go of the mixer.
+class OutputStream {
+public:
+    virtual ~OutputStream() = default;
+    // Starts rendering; a stream opens silent.
+    virtual void start() = 0;
+    // A commit reached the mixer while running: let it be heard soon.
+    virtual void changed() = 0;
+    // The sound server dropped the stream; asked once a second.
+    virtual bool gone() = 0;
+    // How long what the mixer rendered may still wait to be heard.
+    virtual int queuedMs() const = 0;
+};
+
+// Opens a stream on a mixer, or says in the user's language why it cannot.
+using StreamOpener = std::function<Status(Mixer&, std::unique_ptr<OutputStream>&)>;
+
+} // namespace vemba::audio

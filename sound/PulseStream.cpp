@@ -1,0 +1,240 @@
+#include "PulseStream.h"
+
+#include <QString>
+#include <algorithm>
+#include <chrono>
+#include <pulse/context.h>
+#include <pulse/error.h>
+#include <pulse/mainloop.h>
+#include <pulse/stream.h>
+
+namespace vemba::audio {
+
+namespace {
+
+constexpr std::size_t kFrameBytes = 2 * sizeof(float);
+constexpr std::size_t kBlockBytes = PulseStream::kBlockFrames * kFrameBytes;
+// Blocks rendered before each hand-over to libpulse.
+constexpr std::uint64_t kChunkBlocks = 16;
+// A server that has not answered by then is as good as none.
+constexpr auto kConnectTimeout = std::chrono::seconds(3);
+
+std::uint32_t bytesOf(int frames) {
+    return static_cast<std::uint32_t>(frames * kFrameBytes);
+}
+
+void dropOperation(pa_operation* operation) {
+    if (operation != nullptr) {
+        pa_operation_unref(operation);
+    }
+}
+
+} // namespace
+
+PulseStream::PulseStream(Mixer& mixer) : m_mixer(mixer) {}
+
+PulseStream::~PulseStream() {
+    if (m_thread.joinable()) {
+        m_quit.store(true, std::memory_order_release);
+        pa_mainloop_wakeup(m_loop);
+        m_thread.join();
+    }
+    if (m_stream != nullptr) {
+        pa_stream_set_state_callback(m_stream, nullptr, nullptr);
+        pa_stream_set_write_callback(m_stream, nullptr, nullptr);
+        pa_stream_disconnect(m_stream);
+        pa_stream_unref(m_stream);
+    }
+    if (m_context != nullptr) {
+        pa_context_set_state_callback(m_context, nullptr, nullptr);
+        pa_context_disconnect(m_context);
+        pa_context_unref(m_context);
+    }
+    if (m_loop != nullptr) {
+        pa_mainloop_free(m_loop);
+    }
+    // Whatever the render side let go of is the control side's again.
+    m_mixer.holdLetGo(false);
+}
+
+Status PulseStream::open(Mixer& mixer, std::unique_ptr<OutputStream>& stream) {
+    std::unique_ptr<PulseStream> self(new PulseStream(mixer));
+    if (Status connected = self->connect(); !connected) {
+        return connected;
+    }
+    stream = std::move(self);
+    return Status::success();
+}
+
+QString PulseStream::failure() const {
+    const int error = m_context != nullptr ? pa_context_errno(m_context) : PA_ERR_INTERNAL;
+    return QString::fromUtf8(pa_strerror(error == PA_OK ? PA_ERR_TIMEOUT : error));
+}
+
+bool PulseStream::waitUntil(bool (*ready)(const PulseStream&)) {
+    const auto deadline = std::chrono::steady_clock::now() + kConnectTimeout;
+    while (!ready(*this)) {
+        if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(m_context)) ||
+            (m_stream != nullptr && !PA_STREAM_IS_GOOD(pa_stream_get_state(m_stream)))) {
+            return false;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || pa_mainloop_prepare(m_loop, static_cast<int>(left.count())) < 0 ||
+            pa_mainloop_poll(m_loop) < 0 || pa_mainloop_dispatch(m_loop) < 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+Status PulseStream::connect() {
+    m_loop = pa_mainloop_new();
+    m_context = m_loop != nullptr ? pa_context_new(pa_mainloop_get_api(m_loop), "ヴェンバPC") : nullptr;
+    if (m_context == nullptr) {
+        return Status::failure(failure());
+    }
+    const auto noteState = [](pa_context* context, void* self) {
+        if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context))) {
+            static_cast<PulseStream*>(self)->m_failed.store(true, std::memory_order_relaxed);
+        }
+    };
+    pa_context_set_state_callback(m_context, noteState, this);
+    // A desktop runs its sound server already; starting one is not ours to do.
+    if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0 ||
+        !waitUntil([](const PulseStream& s) {
+            return pa_context_get_state(s.m_context) == PA_CONTEXT_READY;
+        })) {
+        return Status::failure(failure());
+    }
+
+    // Float is what the mixer renders and what PipeWire and float sinks mix
+    // in, so nobody converts.
+    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, Mixer::kSampleRate, 2};
+    m_stream = pa_stream_new(m_context, "トーン", &spec, nullptr);
+    if (m_stream == nullptr) {
+        return Status::failure(failure());
+    }
+    const auto noteStreamState = [](pa_stream* stream, void* self) {
+        if (!PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) {
+            static_cast<PulseStream*>(self)->m_failed.store(true, std::memory_order_relaxed);
+        }
+    };
+    pa_stream_set_state_callback(m_stream, noteStreamState, this);
+    pa_buffer_attr attr{};
+    attr.maxlength = UINT32_MAX;
+    attr.tlength = bytesOf(kTargetFrames);
+    attr.prebuf = UINT32_MAX;
+    attr.minreq = bytesOf(kRequestFrames);
+    attr.fragsize = UINT32_MAX;
+    // Without latency adjustment the sink runs the target less two requests
+    // ahead; corked until the mixer has something to play.
+    if (pa_stream_connect_playback(m_stream, nullptr, &attr, PA_STREAM_START_CORKED, nullptr,
+                                   nullptr) < 0 ||
+        !waitUntil([](const PulseStream& s) {
+            return pa_stream_get_state(s.m_stream) == PA_STREAM_READY;
+        })) {
+        return Status::failure(failure());
+    }
+    if (const pa_buffer_attr* got = pa_stream_get_buffer_attr(m_stream)) {
+        m_queuedFrames = got->tlength / kFrameBytes;
+    }
+    m_buffer.assign(kChunkBlocks * kBlockFrames * 2, 0.0f);
+    m_checkpoints = std::make_unique<std::array<Mixer::Checkpoint, kCheckpoints>>();
+    m_checkpointBlock.fill(UINT64_MAX);
+    m_mixer.holdLetGo(true);
+    return Status::success();
+}
+
+void PulseStream::start() {
+    if (!m_thread.joinable()) {
+        m_thread = std::thread([this] { run(); });
+    }
+}
+
+void PulseStream::changed() {
+    m_rewrite.store(true, std::memory_order_release);
+    pa_mainloop_wakeup(m_loop);
+}
+
+// The queue, the sink's share and the margin of a rewrite.
+int PulseStream::queuedMs() const {
+    return static_cast<int>(1000 * (m_queuedFrames + kSinkFrames + kBlockFrames) /
+                            Mixer::kSampleRate) +
+           50;
+}
+
+void PulseStream::run() {
+    // What the server asked for before we started, then what it asks.
+    onWrite(m_stream, pa_stream_writable_size(m_stream), this);
+    pa_stream_set_write_callback(m_stream, &PulseStream::onWrite, this);
+    dropOperation(pa_stream_cork(m_stream, 0, nullptr, nullptr));
+    while (!m_quit.load(std::memory_order_acquire)) {
+        if (pa_mainloop_iterate(m_loop, 1, nullptr) < 0) {
+            m_failed.store(true, std::memory_order_relaxed);
+            break;
+        }
+        if (m_rewrite.exchange(false, std::memory_order_acq_rel)) {
+            // Asks where the sink reads now; the answer does the rewrite.
+            dropOperation(pa_stream_update_timing_info(m_stream, &PulseStream::onTiming, this));
+        }
+    }
+}
+
+void PulseStream::onWrite(pa_stream*, std::size_t bytes, void* self) {
+    auto* s = static_cast<PulseStream*>(self);
+    s->send(s->m_written, (bytes + kBlockBytes - 1) / kBlockBytes);
+}
+
+void PulseStream::onTiming(pa_stream*, int success, void* self) {
+    if (success != 0) {
+        static_cast<PulseStream*>(self)->rewrite();
+    }
+}
+
+void PulseStream::rewrite() {
+    const pa_timing_info* timing = pa_stream_get_timing_info(m_stream);
+    if (timing == nullptr || timing->read_index_corrupt || timing->read_index < 0) {
+        return;
+    }
+    const auto read = static_cast<std::uint64_t>(timing->read_index) / kFrameBytes;
+    std::uint64_t from = (read + kMarginFrames + kBlockFrames - 1) / kBlockFrames;
+    if (m_written > kCheckpoints) {
+        from = std::max(from, m_written - kCheckpoints);
+    }
+    if (from >= m_written || m_checkpointBlock[from % kCheckpoints] != from) {
+        return; // nothing queued past the sink: the next request brings the change
+    }
+    m_mixer.restore((*m_checkpoints)[from % kCheckpoints], from);
+    send(from, m_written - from);
+}
+
+void PulseStream::send(std::uint64_t first, std::uint64_t count) {
+    // A rewrite goes to its place in the queue; a seek to an absolute place
+    // is one the server asks us to make up for in its next request.
+    pa_seek_mode_t seek = first == m_written ? PA_SEEK_RELATIVE : PA_SEEK_ABSOLUTE;
+    std::int64_t offset = seek == PA_SEEK_ABSOLUTE ? static_cast<std::int64_t>(first * kBlockBytes) : 0;
+    std::uint64_t block = first;
+    while (count > 0) {
+        const std::uint64_t n = std::min(count, kChunkBlocks);
+        for (std::uint64_t i = 0; i < n; ++i, ++block) {
+            const std::size_t slot = block % kCheckpoints;
+            m_mixer.save((*m_checkpoints)[slot], block);
+            m_checkpointBlock[slot] = block;
+            m_mixer.render(m_buffer.data() + i * kBlockFrames * 2, kBlockFrames);
+        }
+        if (pa_stream_write(m_stream, m_buffer.data(), n * kBlockBytes, nullptr, offset, seek) < 0) {
+            m_failed.store(true, std::memory_order_relaxed);
+        }
+        seek = PA_SEEK_RELATIVE;
+        offset = 0;
+        count -= n;
+    }
+    m_written = std::max(m_written, block);
+    if (m_written > kCheckpoints) {
+        // No rewrite reaches back before the oldest checkpoint kept.
+        m_mixer.publishLetGo(m_written - kCheckpoints);
+    }
+}
+
+} // namespace vemba::audio

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "Mixer.h"
+#include "OutputStream.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <thread>
+#include <vector>
+
+struct pa_context;
+struct pa_mainloop;
+struct pa_stream;
+
+namespace vemba::audio {
+
+// A stream of our own on a PulseAudio server (PipeWire's pulse server too).
+//
+// Playing all night is cheap only if the server and we wake rarely, so the
+// server holds a long queue: it asks for a quarter second at a time and
+// mixes the sink 80 ms ahead. A click must still be heard at once, so every
+// change rewrites the queue from just past what the sink has taken: the
+// mixer goes back to its state at that block (it keeps one per block still
+// queued) and renders again with the change in.
+//
+// The queue lives on a thread of ours running libpulse's plain main loop;
+// the GUI thread only sets a flag and wakes that loop.
+class PulseStream : public OutputStream {
+public:
+    static constexpr int kBlockFrames = 512;
+    static constexpr int kRequestFrames = 12000;
+    static constexpr int kSinkFrames = 3840;
+    // The sink's share is what stays when two requests are taken off.
+    static constexpr int kTargetFrames = 2 * kRequestFrames + kSinkFrames;
+    // Past the sink's read position, so that the rewrite lands before the
+    // sink takes its next share.
+    static constexpr int kMarginFrames = 480;
+    // Checkpoints of the blocks a rewrite may reach: the whole queue and more.
+    static constexpr int kCheckpoints = 128;
+    static_assert(kBlockFrames >= Mixer::kRampFrames, "a restart's tail must end within a block");
+    static_assert(kCheckpoints * kBlockFrames > kTargetFrames + kRequestFrames);
+
+    // Connects on the calling thread, within a few seconds or not at all.
+    static Status open(Mixer& mixer, std::unique_ptr<OutputStream>& stream);
+    ~PulseStream() override;
+
+    void start() override;
+    void changed() override;
+    bool gone() override { return m_failed.load(std::memory_order_relaxed); }
+    int queuedMs() const override;
+
+private:
+    explicit PulseStream(Mixer& mixer);
+    Status connect();
+    QString failure() const;
+    bool waitUntil(bool (*ready)(const PulseStream&));
+
+    void run();
+    static void onWrite(pa_stream* stream, std::size_t bytes, void* self);
+    static void onTiming(pa_stream* stream, int success, void* self);
+    void rewrite();
+    // Renders `count` blocks from block `first` and sends them, the first
+    // at its own place in the queue.
+    void send(std::uint64_t first, std::uint64_t count);
+
+    Mixer& m_mixer;
+    pa_mainloop* m_loop = nullptr;
+    pa_context* m_context = nullptr;
+    pa_stream* m_stream = nullptr;
+    std::thread m_thread;
+    std::atomic<bool> m_quit{false};
+    std::atomic<bool> m_rewrite{false};
+    std::atomic<bool> m_failed{false};
+    std::uint32_t m_queuedFrames = kTargetFrames;
+
+    // Audio thread only, allocated before it starts.
+    std::uint64_t m_written = 0; // blocks
+    std::vector<float> m_buffer;
+    std::unique_ptr<std::array<Mixer::Checkpoint, kCheckpoints>> m_checkpoints;
+    std::array<std::uint64_t, kCheckpoints> m_checkpointBlock{};
+};
+
+} // namespace vemba::audio

@@ -1,0 +1,124 @@
+#include "SdlStream.h"
+
+#include "Mixer.h"
+
+#include <QString>
+#include <SDL.h>
+
+namespace vemba::audio {
+
+namespace {
+
+QString sdlError() {
+    return QString::fromUtf8(SDL_GetError());
+}
+
+} // namespace
+
+SdlAudioSystem::~SdlAudioSystem() {
+    if (m_up) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+}
+
+Status SdlAudioSystem::start() {
+    if (m_up) {
+        return Status::success();
+    }
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "ヴェンバPC");
+    // SIGINT and SIGTERM are the program's to handle: SDL's handlers would
+    // only queue an event nobody reads.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        return Status::failure(sdlError());
+    }
+    m_up = true;
+    return Status::success();
+}
+
+Status SdlAudioSystem::restart() {
+    if (m_up) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        m_up = false;
+    }
+    return start();
+}
+
+SdlStream::SdlStream(std::shared_ptr<SdlAudioSystem> system, Mixer& mixer)
+    : m_system(std::move(system)), m_mixer(mixer) {}
+
+SdlStream::~SdlStream() {
+    if (m_device != 0) {
+        SDL_CloseAudioDevice(m_device); // waits for the callback to return
+        m_system->streamClosed();
+    }
+}
+
+void SdlStream::callback(void* userdata, Uint8* stream, int len) {
+    auto* self = static_cast<SdlStream*>(userdata);
+    self->m_mixer.render(reinterpret_cast<float*>(stream), len / static_cast<int>(2 * sizeof(float)));
+    self->m_callbacks.fetch_add(1, std::memory_order_relaxed);
+}
+
+Status SdlStream::open(std::shared_ptr<SdlAudioSystem> system, Mixer& mixer,
+                       std::unique_ptr<OutputStream>& stream) {
+    std::unique_ptr<SdlStream> self(new SdlStream(std::move(system), mixer));
+    SDL_AudioSpec want{};
+    want.freq = Mixer::kSampleRate;
+    // Float is what the mixer renders and what PipeWire mixes in.
+    want.format = AUDIO_F32SYS;
+    want.channels = 2;
+    want.samples = kPeriodFrames;
+    want.callback = &SdlStream::callback;
+    want.userdata = self.get();
+
+    const auto openDevice = [&] {
+        SDL_AudioSpec have{};
+        return SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    };
+    SdlAudioSystem& sdl = *self->m_system;
+    Status started = sdl.start();
+    if (started) {
+        self->m_device = openDevice();
+    }
+    // SDL keeps one connection to the sound server; once the server has gone
+    // away, only a fresh start of the subsystem finds it again.
+    if (self->m_device == 0 && sdl.openStreams() == 0) {
+        started = sdl.restart();
+        if (started) {
+            self->m_device = openDevice();
+        }
+    }
+    if (self->m_device == 0) {
+        return Status::failure(started ? sdlError() : started.reason());
+    }
+    sdl.streamOpened();
+    self->m_callbacksSeen = self->m_callbacks.load(std::memory_order_relaxed);
+    stream = std::move(self);
+    return Status::success();
+}
+
+void SdlStream::start() {
+    SDL_PauseAudioDevice(m_device, 0);
+    m_running = true;
+}
+
+// PulseAudio's backend marks a dropped stream stopped; PipeWire's, as SDL's
+// source reads, leaves it playing and calls back no more: two whole seconds
+// without a callback while running is a stream gone too.
+bool SdlStream::gone() {
+    if (SDL_GetAudioDeviceStatus(m_device) == SDL_AUDIO_STOPPED) {
+        return true;
+    }
+    const std::uint64_t calls = m_callbacks.load(std::memory_order_relaxed);
+    m_stalledChecks = m_running && calls == m_callbacksSeen ? m_stalledChecks + 1 : 0;
+    m_callbacksSeen = calls;
+    return m_stalledChecks >= 2;
+}
+
+// The block being rendered and the one queued at the server.
+int SdlStream::queuedMs() const {
+    return 2 * 1000 * kPeriodFrames / Mixer::kSampleRate;
+}
+
+} // namespace vemba::audio
