@@ -289,3 +289,68 @@ TEST(MixerHammer, ControlAndRenderThreadsShareNothingButTheHandOver) {
         EXPECT_TRUE(w.expired()) << "sample data never freed";
     }
 }
+
+// A queue rewritten on a click: going back to the checkpoint of a block and
+// rendering again sounds exactly as if the change had come at that block,
+// and a voice let go of meanwhile keeps its data until no checkpoint that
+// may still be restored holds it.
+TEST(Mixer, RenderingAgainFromACheckpointAppliesTheChangeThereAndKeepsWhatItMayNeed) {
+    constexpr std::size_t kBlock = 512;
+    constexpr int kBlocks = 10;
+    constexpr int kChangeAt = 4;
+    Mixer straight, rewound;
+    rewound.holdLetGo(true);
+    std::array<int, 4> v{}, w{};
+    std::weak_ptr<SampleData> released;
+    for (int i = 0; i < 3; ++i) {
+        auto data = dataOf(stereoNoise(700 + 300 * i, 0.3f, i));
+        v[i] = playing(straight, dataOf(data->samples));
+        released = data;
+        w[i] = playing(rewound, std::move(data));
+    }
+    auto later = dataOf(stereoSine(960, 50.0, 0.3));
+    const auto change = [&](Mixer& m, std::array<int, 4>& voices) {
+        m.stop(voices[0]);
+        m.setVolume(voices[1], -600);
+        m.release(voices[2]);
+        voices[3] = m.addVoice(later);
+        m.play(voices[3]);
+        m.commit();
+    };
+
+    std::vector<float> expected(2 * kBlock * kBlocks), got(expected.size());
+    std::vector<Mixer::Checkpoint> checkpoints(kBlocks);
+    for (int b = 0; b < kBlocks; ++b) {
+        if (b == kChangeAt) {
+            change(straight, v);
+        }
+        straight.render(expected.data() + 2 * kBlock * b, kBlock);
+        rewound.save(checkpoints[b], std::uint64_t(b));
+        rewound.render(got.data() + 2 * kBlock * b, kBlock);
+    }
+    change(rewound, w);
+    rewound.restore(checkpoints[kChangeAt], kChangeAt);
+    for (int b = kChangeAt; b < kBlocks; ++b) {
+        rewound.save(checkpoints[b], std::uint64_t(b));
+        rewound.render(got.data() + 2 * kBlock * b, kBlock);
+    }
+    EXPECT_EQ(got, expected);
+    EXPECT_GT(peak(got, kChangeAt * kBlock), 0.1) << "the rewrite is silent";
+
+    // The released voice fell silent in block kChangeAt.
+    rewound.reclaim();
+    EXPECT_FALSE(released.expired()) << "freed while a checkpoint before it may come back";
+    rewound.publishLetGo(kChangeAt);
+    rewound.reclaim();
+    EXPECT_FALSE(released.expired());
+    // Going back before it was let go sounds it again: it is not handed
+    // back until it has been let go of once more.
+    rewound.restore(checkpoints[kChangeAt], kChangeAt);
+    rewound.publishLetGo(kChangeAt + 1);
+    rewound.reclaim();
+    EXPECT_FALSE(released.expired()) << "freed while sounding again";
+    rewound.render(got.data(), kBlock);
+    rewound.publishLetGo(kChangeAt + 1);
+    rewound.reclaim();
+    EXPECT_TRUE(released.expired()) << "never handed back";
+}
