@@ -5,6 +5,11 @@ vemba_bench(sound_mixer_bench SOURCES ${CMAKE_CURRENT_LIST_DIR}/sound_mixer.cpp 
 add_executable(sdl_output_candidates ${CMAKE_CURRENT_LIST_DIR}/sdl_output_candidates.cpp)
 target_link_libraries(sdl_output_candidates PRIVATE vemba_audio)
 vemba_strict(sdl_output_candidates)
+# The same files through the mixer on a libpulse stream, to weigh the sizes of
+# the program's own queue.
+add_executable(pulse_queue_candidates ${CMAKE_CURRENT_LIST_DIR}/pulse_queue_candidates.cpp)
+target_link_libraries(pulse_queue_candidates PRIVATE vemba_audio PkgConfig::PULSE)
+vemba_strict(pulse_queue_candidates)
 
 # Hours of mixing offline, checked frame by frame; a plain program, run by hand.
 add_executable(mixer_soak ${CMAKE_CURRENT_LIST_DIR}/mixer_soak.cpp)

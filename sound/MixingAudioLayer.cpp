@@ -18,7 +18,7 @@ constexpr std::int32_t kBytesPerFrame = 2 * sizeof(float);
 class MixedSoundBuffer : public SoundBuffer {
 public:
     MixedSoundBuffer(std::shared_ptr<OutputCore> core, int voice, std::uint32_t frames,
-                   bool volumeControl)
+                     bool volumeControl)
         : m_core(std::move(core)), m_voice(voice), m_frames(frames),
           m_volumeControl(volumeControl) {}
 
@@ -117,7 +117,7 @@ public:
                     .arg(Mixer::kMaxVoices));
         }
         buffer = std::make_unique<MixedSoundBuffer>(m_core, voice, data->frames(),
-                                                  (description.flags & DSBCAPS_CTRLVOLUME) != 0);
+                                                    (description.flags & DSBCAPS_CTRLVOLUME) != 0);
         m_core->changed();
         return Status::success();
     }
@@ -145,7 +145,8 @@ StreamOpener streamOpener(std::shared_ptr<SdlAudioSystem> sdl) {
 
 class MixedAudioRoot : public AudioRoot {
 public:
-    MixedAudioRoot(std::shared_ptr<SdlAudioSystem> system, std::shared_ptr<FailureReporter> reporter)
+    MixedAudioRoot(std::shared_ptr<SdlAudioSystem> system,
+                   std::shared_ptr<FailureReporter> reporter)
         : m_system(std::move(system)), m_reporter(std::move(reporter)) {}
 
     Status directSoundCreate(const QString& deviceId,

@@ -15,9 +15,9 @@ class FailureReporter;
 // answers, else SDL's audio subsystem (audio only, never video) on the
 // backend it picks; SDL_AUDIODRIVER chooses (see streamOpener).
 //
-// Nothing touches the sound server before the first device opens. While no buffer sounds, a device's
-// stream is closed and the next Play opens it again; changes made in one GUI
-// event reach the mixer together at the end of that event.
+// Nothing touches the sound server before the first device opens. While no buffer sounds, a
+// device's stream is closed and the next Play opens it again; changes made in one GUI event reach
+// the mixer together at the end of that event.
 class MixingAudioLayer : public AudioLayer {
 public:
     MixingAudioLayer();

@@ -90,7 +90,8 @@ bool PulseStream::waitUntil(bool (*ready)(const PulseStream&)) {
 
 Status PulseStream::connect() {
     m_loop = pa_mainloop_new();
-    m_context = m_loop != nullptr ? pa_context_new(pa_mainloop_get_api(m_loop), "ヴェンバPC") : nullptr;
+    m_context =
+        m_loop != nullptr ? pa_context_new(pa_mainloop_get_api(m_loop), "ヴェンバPC") : nullptr;
     if (m_context == nullptr) {
         return Status::failure(failure());
     }
@@ -213,7 +214,8 @@ void PulseStream::send(std::uint64_t first, std::uint64_t count) {
     // A rewrite goes to its place in the queue; a seek to an absolute place
     // is one the server asks us to make up for in its next request.
     pa_seek_mode_t seek = first == m_written ? PA_SEEK_RELATIVE : PA_SEEK_ABSOLUTE;
-    std::int64_t offset = seek == PA_SEEK_ABSOLUTE ? static_cast<std::int64_t>(first * kBlockBytes) : 0;
+    std::int64_t offset =
+        seek == PA_SEEK_ABSOLUTE ? static_cast<std::int64_t>(first * kBlockBytes) : 0;
     std::uint64_t block = first;
     while (count > 0) {
         const std::uint64_t n = std::min(count, kChunkBlocks);
@@ -223,7 +225,8 @@ void PulseStream::send(std::uint64_t first, std::uint64_t count) {
             m_checkpointBlock[slot] = block;
             m_mixer.render(m_buffer.data() + i * kBlockFrames * 2, kBlockFrames);
         }
-        if (pa_stream_write(m_stream, m_buffer.data(), n * kBlockBytes, nullptr, offset, seek) < 0) {
+        if (pa_stream_write(m_stream, m_buffer.data(), n * kBlockBytes, nullptr, offset, seek) <
+            0) {
             m_failed.store(true, std::memory_order_relaxed);
         }
         seek = PA_SEEK_RELATIVE;

@@ -56,7 +56,8 @@ SdlStream::~SdlStream() {
 
 void SdlStream::callback(void* userdata, Uint8* stream, int len) {
     auto* self = static_cast<SdlStream*>(userdata);
-    self->m_mixer.render(reinterpret_cast<float*>(stream), len / static_cast<int>(2 * sizeof(float)));
+    self->m_mixer.render(reinterpret_cast<float*>(stream),
+                         len / static_cast<int>(2 * sizeof(float)));
     self->m_callbacks.fetch_add(1, std::memory_order_relaxed);
 }
 

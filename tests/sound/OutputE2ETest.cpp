@@ -3,6 +3,7 @@
 #include "WavLoader.h"
 
 #include <QDir>
+#include <cmath>
 #include <gtest/gtest.h>
 
 // Against a private sound server (PulseAudio or PipeWire, see
@@ -25,6 +26,31 @@ int threadCount() {
 // Channel `ch` of the last `frames` frames recorded.
 std::vector<float> last(const probe::SinkRecorder& recorder, std::size_t frames, int ch = 0) {
     return probe::channel(recorder.samples(), ch, recorder.frames() - frames, frames);
+}
+
+constexpr std::size_t kProbeFrames = 4800; // 0.1 s
+
+// Frames of the left channel `got` that differ from the file's, looped from
+// frame `start`.
+std::size_t framesOffTheLoop(const std::vector<float>& got, const SampleData& file,
+                             std::size_t start) {
+    std::size_t off = 0;
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        off += std::fabs(got[i] - file.samples[2 * ((start + i) % file.frames())]) > 1e-4f;
+    }
+    return off;
+}
+
+// Where in the file's loop the left channel `got` begins: the best match.
+std::size_t loopStart(const std::vector<float>& got, const SampleData& file) {
+    const std::vector<float> head(got.begin(), got.begin() + 64);
+    std::size_t best = 0;
+    for (std::size_t s = 1; s < file.frames(); ++s) {
+        if (framesOffTheLoop(head, file, s) < framesOffTheLoop(head, file, best)) {
+            best = s;
+        }
+    }
+    return best;
 }
 
 // Level of the last 0.1 s after recording half a second more.
@@ -86,6 +112,33 @@ TEST(Output, PlaysTheFileAtItsLevelPlusTheVolumeClosesIdleStreamsAndSurvivesServ
         EXPECT_EQ(threadCount(), idleThreads);
     }
 
+    // Every change rewrites what the server holds queued. After many in a
+    // row the sink must play the file on as if nothing had happened: no
+    // gap, no block out of place, no state from before the last change. A
+    // 30 Hz sine shows where in its loop each frame comes from.
+    {
+        const QString low = qEnvironmentVariable("VEMBA_PROGRAM_DIR") + QStringLiteral("/30.wav");
+        std::shared_ptr<const SampleData> lowFile;
+        ASSERT_TRUE(loadSoundFile(low, probe::kRate, lowFile).ok());
+        std::unique_ptr<SoundBuffer> lowBuffer;
+        ASSERT_TRUE(device->createSoundBufferFromFile(low, description, format, lowBuffer).ok());
+        ASSERT_TRUE(lowBuffer->play(DSBPLAY_LOOPING).ok());
+        recorder.recordFrames(probe::kRate / 2);
+        const std::size_t before = recorder.frames() - kProbeFrames;
+        const std::size_t startBefore = loopStart(last(recorder, kProbeFrames), *lowFile);
+        for (int change = 0; change < 40; ++change) {
+            ASSERT_TRUE(lowBuffer->setVolume(change % 2 == 0 ? -300 : 0).ok());
+            recorder.recordFor(30);
+        }
+        recorder.recordFrames(probe::kRate / 2);
+        const std::size_t startAfter = loopStart(last(recorder, kProbeFrames), *lowFile);
+        const std::size_t elapsed = recorder.frames() - kProbeFrames - before;
+        // The loop holds whole periods of 1600 frames, alike to the sample.
+        EXPECT_EQ(startAfter % 1600, (startBefore + elapsed) % 1600) << "out of step";
+        EXPECT_EQ(framesOffTheLoop(last(recorder, kProbeFrames), *lowFile, startAfter), 0u);
+        ASSERT_TRUE(lowBuffer->stop().ok());
+    }
+
     // A replaced device falls silent; its buffer takes the engine's calls
     // without harm and never sounds again.
     ASSERT_TRUE(buffer->play(DSBPLAY_LOOPING).ok());
@@ -107,7 +160,8 @@ TEST(Output, PlaysTheFileAtItsLevelPlusTheVolumeClosesIdleStreamsAndSurvivesServ
     const Status failed = root->directSoundCreate(QString(), device);
     EXPECT_FALSE(failed.ok());
     EXPECT_TRUE(failed.reason().startsWith(prefix)) << failed.reason().toStdString();
-    EXPECT_FALSE(failed.reason().contains(QStringLiteral("()"))) << "the library's reason is missing";
+    EXPECT_FALSE(failed.reason().contains(QStringLiteral("()")))
+        << "the library's reason is missing";
     EXPECT_EQ(device.get(), previous);
     for (int attempt = 0; attempt < 3; ++attempt) {
         EXPECT_TRUE(buffer->play(DSBPLAY_LOOPING).reason().startsWith(prefix));

@@ -38,7 +38,8 @@ bool onRequestedDriver(QString* error) {
     const QByteArray wanted = qgetenv("SDL_AUDIODRIVER");
     if (wanted == "pulseaudio" && current == nullptr) {
         QProcess pactl;
-        pactl.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("sink-inputs")});
+        pactl.start(QStringLiteral("pactl"),
+                    {QStringLiteral("list"), QStringLiteral("sink-inputs")});
         pactl.waitForFinished(5000);
         if (QString::fromUtf8(pactl.readAllStandardOutput())
                 .contains(QStringLiteral("application.name = \"ヴェンバPC\""))) {
