@@ -1,8 +1,8 @@
 #include "ProgramStart.h"
 
+#include "MixingAudioLayer.h"
 #include "ProgramWindow.h"
 #include "QuitSignals.h"
-#include "MixingAudioLayer.h"
 
 namespace vemba {
 

@@ -1,8 +1,8 @@
 #include "FormStyle.h"
+#include "MixingAudioLayer.h"
 #include "ProgramStart.h"
 #include "ProgramWindow.h"
 #include "QuitSignals.h"
-#include "MixingAudioLayer.h"
 #include "WindowPlacement.h"
 
 #include <QApplication>

@@ -12,8 +12,8 @@
 //   stdin, clicks accordingly and answers each with a line on stdout.
 
 #include "FormStyle.h"
-#include "ProgramWindow.h"
 #include "MixingAudioLayer.h"
+#include "ProgramWindow.h"
 #include "SoundProbe.h"
 
 #include <QAbstractButton>

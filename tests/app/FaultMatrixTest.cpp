@@ -9,11 +9,11 @@
 // is a read-only setting.ini; root cannot write there either.
 
 #include "FormStyle.h"
+#include "MixingAudioLayer.h"
 #include "ProgramStart.h"
 #include "ProgramWindow.h"
 #include "QtPrinters.h"
 #include "QuitSignals.h"
-#include "MixingAudioLayer.h"
 #include "SoundProbe.h"
 #include "Twips.h"
 #include "iniEdit.h"

@@ -4,11 +4,11 @@
 // when DISPLAY is set as well), switched ON and OFF from its window and closed.
 
 #include "FormStyle.h"
+#include "MixingAudioLayer.h"
 #include "ProgramStart.h"
 #include "ProgramWindow.h"
 #include "QtPrinters.h"
 #include "QuitSignals.h"
-#include "MixingAudioLayer.h"
 #include "SoundProbe.h"
 #include "WindowPlacement.h"
 #include "iniEdit.h"

@@ -3,9 +3,9 @@
 // PipeWire), whose monitor is recorded.
 
 #include "FormStyle.h"
+#include "MixingAudioLayer.h"
 #include "ProgramWindow.h"
 #include "QtPrinters.h"
-#include "MixingAudioLayer.h"
 #include "SoundProbe.h"
 
 #include <QAbstractButton>
