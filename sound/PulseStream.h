@@ -26,7 +26,10 @@ namespace vemba::audio {
 // queued) and renders again with the change in.
 //
 // The queue lives on a thread of ours running libpulse's plain main loop;
-// the GUI thread only sets a flag and wakes that loop.
+// the GUI thread only sets a flag and wakes that loop. Our part of that
+// thread takes no lock and allocates nothing (the checkpoints and the block
+// buffer are made before it starts); the messages libpulse sends the server
+// are its own business, as they are inside SDL's drivers.
 class PulseStream : public OutputStream {
 public:
     static constexpr int kBlockFrames = 512;
