@@ -94,7 +94,7 @@ def measure_players(name, commands, server, idle_cpu):
 
 def row(name, totals, idle_cpu):
     client_cpu, client_wakeups = totals["client"]
-    server_cpu = totals["server"][0] - idle_cpu
+    server_cpu = max(0.0, totals["server"][0] - idle_cpu)
     return {"name": name, "client": client_cpu, "server": server_cpu,
             "total": client_cpu + server_cpu, "wakeups": client_wakeups}
 
@@ -461,8 +461,9 @@ would be heard late after a click, so every change rewrites it: the program
 asks where the sink reads, goes back to the mixer's saved state at the next
 block past that point and renders the rest of the queue again, the change
 included (`sound/PulseStream.h`). What is left of a click's delay is the
-sink's share, so the program takes 250 ms requests and an 80 ms share:
-longer shares cost little less and would be heard later. Float again."""
+sink's share, so the program takes 250 ms requests and an 80 ms share: a
+longer share costs the server somewhat less and is heard that much later.
+Float again."""
 
 SHORTFALL = """In this run the CPU goal is not met."""
 

@@ -24,16 +24,21 @@ using vemba::audio::Mixer;
 
 struct Player {
     Mixer mixer;
-    std::vector<float> block = std::vector<float>(2 * 512);
+    std::vector<float> buffer;
 };
 
+// Renders in the program's 512-frame blocks and hands them over at once, as
+// the program does.
 void onWrite(pa_stream* stream, std::size_t bytes, void* userdata) {
     auto& player = *static_cast<Player*>(userdata);
-    const std::size_t blockBytes = player.block.size() * sizeof(float);
-    for (std::size_t done = 0; done < bytes; done += blockBytes) {
-        player.mixer.render(player.block.data(), 512);
-        pa_stream_write(stream, player.block.data(), blockBytes, nullptr, 0, PA_SEEK_RELATIVE);
+    constexpr std::size_t kBlock = 512;
+    const std::size_t blocks = (bytes / (2 * sizeof(float)) + kBlock - 1) / kBlock;
+    player.buffer.resize(2 * kBlock * blocks);
+    for (std::size_t b = 0; b < blocks; ++b) {
+        player.mixer.render(player.buffer.data() + 2 * kBlock * b, kBlock);
     }
+    pa_stream_write(stream, player.buffer.data(), player.buffer.size() * sizeof(float), nullptr, 0,
+                    PA_SEEK_RELATIVE);
 }
 
 } // namespace
