@@ -10,9 +10,15 @@ namespace vemba::convert {
 
 namespace {
 
-struct Parsed {
+// What parse() accepted, in the notation from_chars reads.
+struct Notation {
     Failure failure = Failure::None;
-    double value = 0;
+    QByteArray ascii;
+};
+
+template <typename T> struct Parsed {
+    Failure failure = Failure::None;
+    T value = 0;
 };
 
 bool isDigit(QChar c) {
@@ -47,7 +53,7 @@ long long leadingPower(const QByteArray& ascii) {
 // types by hand: sign, digits, a fraction after the locale's separator or
 // ".", an exponent. Group separators are not accepted, so that "1,500" is
 // never silently 1500 in one locale and 1.5 in another.
-Parsed parse(const QString& text) {
+Notation parse(const QString& text) {
     const QString t = text.trimmed();
     const QString localePoint = QLocale().decimalPoint();
     QByteArray ascii;
@@ -73,7 +79,7 @@ Parsed parse(const QString& text) {
         digits += takeDigits();
     }
     if (digits == 0) {
-        return {Failure::TypeMismatch};
+        return {Failure::TypeMismatch, {}};
     }
     if (i < t.size() && (t[i] == u'e' || t[i] == u'E')) {
         ascii += 'e';
@@ -82,21 +88,31 @@ Parsed parse(const QString& text) {
             ascii += char(t[i++].unicode());
         }
         if (takeDigits() == 0) {
-            return {Failure::TypeMismatch};
+            return {Failure::TypeMismatch, {}};
         }
     }
     if (i != t.size()) {
-        return {Failure::TypeMismatch};
+        return {Failure::TypeMismatch, {}};
     }
+    return {Failure::None, ascii};
+}
 
+// Reads the text straight into T, so that a float is rounded once from the
+// decimal, never through a double first.
+template <typename T> Parsed<T> read(const QString& text) {
+    const Notation notation = parse(text);
+    if (notation.failure != Failure::None) {
+        return {notation.failure};
+    }
+    const QByteArray& ascii = notation.ascii;
     // from_chars ignores the C library's locale, which Qt sets from the
     // environment; a leading "+" is ours to skip.
     const char* first = ascii.constData() + (ascii.startsWith('+') ? 1 : 0);
-    Parsed parsed;
+    Parsed<T> parsed;
     const auto [end, ec] = std::from_chars(first, ascii.constData() + ascii.size(), parsed.value);
     if (ec == std::errc::result_out_of_range) {
         // Too small to hold is zero; too large is an overflow.
-        return leadingPower(ascii) < 0 ? Parsed{} : Parsed{Failure::Overflow};
+        return leadingPower(ascii) < 0 ? Parsed<T>{} : Parsed<T>{Failure::Overflow};
     }
     if (ec != std::errc() || end != ascii.constData() + ascii.size()) {
         return {Failure::TypeMismatch};
@@ -114,7 +130,7 @@ double roundHalfEven(double x) {
 }
 
 template <typename Int> Converted<Int> toInteger(const QString& text) {
-    const Parsed parsed = parse(text);
+    const Parsed<double> parsed = read<double>(text);
     if (parsed.failure != Failure::None) {
         return parsed.failure;
     }
@@ -137,7 +153,7 @@ Converted<std::int32_t> toInt32(const QString& text) {
 }
 
 Converted<double> toDouble(const QString& text) {
-    const Parsed parsed = parse(text);
+    const Parsed<double> parsed = read<double>(text);
     if (parsed.failure != Failure::None) {
         return parsed.failure;
     }
@@ -145,15 +161,11 @@ Converted<double> toDouble(const QString& text) {
 }
 
 Converted<float> toSingle(const QString& text) {
-    const Parsed parsed = parse(text);
+    const Parsed<float> parsed = read<float>(text);
     if (parsed.failure != Failure::None) {
         return parsed.failure;
     }
-    // Beyond FLT_MAX plus half a step the value would round to infinity.
-    if (std::fabs(parsed.value) >= 0x1.ffffffp+127) {
-        return Failure::Overflow;
-    }
-    return static_cast<float>(parsed.value);
+    return parsed.value;
 }
 
 QString fromInteger(std::int64_t value) {

@@ -43,6 +43,9 @@ TEST_P(UnderLocale, TextToNumbers) {
     expectAll(toInt32, {{"40000", "40000"}, {"-2147483648", "-2147483648"},
                         {"2147483648", "overflow"}, {"seven", "mismatch"}});
     expectAll(toSingle, {{"3.4e38", "3.4e+38"}, {"3.5e38", "overflow"}});
+    // Just past halfway between two floats: rounded once from the text, up;
+    // through a double first it would land on the halfway point, then down.
+    EXPECT_EQ(toSingle(QStringLiteral("333250000.000000004")).value(), 333250016.0f);
     // The locale's separator and "." make a fraction; a group separator is
     // never read, so "1,500" cannot become 1500 in one locale.
     expectAll(toDouble, {
