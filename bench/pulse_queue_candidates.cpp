@@ -76,10 +76,10 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, Mixer::kSampleRate, 2};
-    pa_stream* stream = pa_stream_new(context, "candidate", &spec, nullptr);
+    const pa_sample_spec sampleFormat{PA_SAMPLE_FLOAT32NE, Mixer::kSampleRate, 2};
+    pa_stream* stream = pa_stream_new(context, "candidate", &sampleFormat, nullptr);
     const auto bytes = [&](int ms) {
-        return static_cast<std::uint32_t>(pa_usec_to_bytes(ms * 1000ULL, &spec));
+        return static_cast<std::uint32_t>(pa_usec_to_bytes(ms * 1000ULL, &sampleFormat));
     };
     pa_buffer_attr attr{};
     attr.maxlength = UINT32_MAX;

@@ -111,8 +111,8 @@ Status PulseStream::connect() {
 
     // Float is what the mixer renders and what PipeWire and float sinks mix
     // in, so nobody converts.
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, Mixer::kSampleRate, 2};
-    m_stream = pa_stream_new(m_context, "トーン", &spec, nullptr);
+    const pa_sample_spec sampleFormat{PA_SAMPLE_FLOAT32NE, Mixer::kSampleRate, 2};
+    m_stream = pa_stream_new(m_context, "トーン", &sampleFormat, nullptr);
     if (m_stream == nullptr) {
         return Status::failure(failure());
     }
