@@ -142,7 +142,6 @@ Status PulseStream::connect() {
     }
     m_buffer.assign(kChunkBlocks * kBlockFrames * 2, 0.0f);
     m_checkpoints = std::make_unique<std::array<Mixer::Checkpoint, kCheckpoints>>();
-    m_checkpointBlock.fill(UINT64_MAX);
     m_mixer.holdLetGo(true);
     return Status::success();
 }
@@ -203,7 +202,9 @@ void PulseStream::rewrite() {
     if (m_written > kCheckpoints) {
         from = std::max(from, m_written - kCheckpoints);
     }
-    if (from >= m_written || m_checkpointBlock[from % kCheckpoints] != from) {
+    // Every block from there to the end of the queue has its checkpoint:
+    // the last kCheckpoints blocks written are kept.
+    if (from >= m_written) {
         return; // nothing queued past the sink: the next request brings the change
     }
     m_mixer.restore((*m_checkpoints)[from % kCheckpoints], from);
@@ -220,9 +221,7 @@ void PulseStream::send(std::uint64_t first, std::uint64_t count) {
     while (count > 0) {
         const std::uint64_t n = std::min(count, kChunkBlocks);
         for (std::uint64_t i = 0; i < n; ++i, ++block) {
-            const std::size_t slot = block % kCheckpoints;
-            m_mixer.save((*m_checkpoints)[slot], block);
-            m_checkpointBlock[slot] = block;
+            m_mixer.save((*m_checkpoints)[block % kCheckpoints], block);
             m_mixer.render(m_buffer.data() + i * kBlockFrames * 2, kBlockFrames);
         }
         if (pa_stream_write(m_stream, m_buffer.data(), n * kBlockBytes, nullptr, offset, seek) <

@@ -82,7 +82,6 @@ private:
     std::uint64_t m_written = 0; // blocks
     std::vector<float> m_buffer;
     std::unique_ptr<std::array<Mixer::Checkpoint, kCheckpoints>> m_checkpoints;
-    std::array<std::uint64_t, kCheckpoints> m_checkpointBlock{};
 };
 
 } // namespace vemba::audio
