@@ -108,6 +108,7 @@ int Mixer::addVoice(std::shared_ptr<const SampleData> data) {
         m_data[i].store(data.get(), std::memory_order_relaxed);
         c.data = std::move(data);
         c.inUse = true;
+        c.committed = false;
         stage(i, gen << kGenShift);
         return i;
     }
@@ -155,9 +156,21 @@ void Mixer::setPosition(int voice, std::uint32_t frame) {
 }
 
 void Mixer::release(int voice) {
-    if (valid(voice)) {
-        stage(voice, (m_control[voice].word & ~kPlaying) | kReleased);
+    if (!valid(voice)) {
+        return;
     }
+    Control& c = m_control[voice];
+    if (c.committed) {
+        stage(voice, (c.word & ~kPlaying) | kReleased);
+        return;
+    }
+    // Added and released between two commits (quick reloads): the render
+    // side never saw it, so the slot is free again at once, under the word
+    // the render side last saw, which keeps the generations in step.
+    c.data.reset();
+    c.inUse = false;
+    c.dirty = false;
+    c.word = m_words[voice].load(std::memory_order_relaxed);
 }
 
 void Mixer::silenceForever() {
@@ -166,9 +179,11 @@ void Mixer::silenceForever() {
 
 void Mixer::commit() {
     for (int i = 0; i < kMaxVoices; ++i) {
-        if (m_control[i].dirty) {
-            m_words[i].store(m_control[i].word, std::memory_order_release);
-            m_control[i].dirty = false;
+        Control& c = m_control[i];
+        if (c.dirty) {
+            m_words[i].store(c.word, std::memory_order_release);
+            c.dirty = false;
+            c.committed = c.inUse;
         }
     }
     if (m_silencedStaged) {

@@ -21,9 +21,9 @@ namespace vemba::audio {
 class Mixer {
 public:
     static constexpr int kSampleRate = 48000;
-    // Three channels' buffers, and room for those released by quick reloads
-    // while their fade-out and the next callback (some 30 ms) are due.
-    static constexpr int kMaxVoices = 16;
+    // Slots for voices playing and for voices released but still held: how
+    // many quick changes can hold is worked out in MixingAudioLayer.cpp.
+    static constexpr int kMaxVoices = 80;
     static constexpr std::int32_t kMinVolume = -10000;
     // A position travels in 25 bits; ten minutes at 48000 Hz fit.
     static constexpr std::uint32_t kMaxFrames = (1u << 25) - 1;
@@ -44,7 +44,8 @@ public:
     // Hundredths of a decibel, kMinVolume to 0.
     void setVolume(int voice, std::int32_t volume);
     void setPosition(int voice, std::uint32_t frame);
-    // Fades the voice out; its slot and data come back through reclaim().
+    // Fades the voice out; its slot and data come back through reclaim(), or
+    // at once for a voice no commit has handed to the render side yet.
     void release(int voice);
     // Fades every voice out for good: nothing sounds on this mixer again.
     void silenceForever();
@@ -118,6 +119,7 @@ private:
         std::uint64_t word = 0;
         bool inUse = false;
         bool dirty = false;
+        bool committed = false; // the render side may have seen this voice
     };
 
     void stage(int voice, std::uint64_t word);

@@ -15,6 +15,24 @@ namespace {
 // are byte offsets into it.
 constexpr std::int32_t kBytesPerFrame = 2 * sizeof(float);
 
+// The mixer's slots must never run out, however fast the user clicks or a key
+// repeats. The program holds three buffers, one a channel; a commit releases
+// at most those three (a buffer made and released between two commits never
+// reaches the render side and frees its slot at once), and commits come at
+// most every OutputCore::kMinCommitMs. A released voice keeps its slot until
+// the change reaches the render side (at the latest with the stream's next
+// request), its fade ends (within a block) and no rewrite of the queue can
+// go back to before it (PulseStream keeps kCheckpoints blocks).
+constexpr int kBuffersHeld = 3;
+constexpr int kHeldMs =
+    1000 *
+    (PulseStream::kRequestFrames + (PulseStream::kCheckpoints + 1) * PulseStream::kBlockFrames) /
+    Mixer::kSampleRate;
+constexpr int kCommitsWhileHeld =
+    (kHeldMs + OutputCore::kMinCommitMs - 1) / OutputCore::kMinCommitMs;
+// The playing buffers, and those released by every commit in that time.
+static_assert(Mixer::kMaxVoices >= kBuffersHeld * (kCommitsWhileHeld + 2));
+
 class MixedSoundBuffer : public SoundBuffer {
 public:
     MixedSoundBuffer(std::shared_ptr<OutputCore> core, int voice, std::uint32_t frames,
@@ -127,15 +145,19 @@ private:
 };
 
 // Our own stream where a PulseAudio server answers (PipeWire runs one as
-// well), as it costs the machine least; SDL's choice of backend elsewhere.
-// SDL_AUDIODRIVER=pulseaudio asks for the first alone, any other driver for SDL.
+// well), as it costs the machine least; SDL's choice of backend where none is
+// there. A server that is there but does not answer is the cause to name:
+// SDL's backends would only wait on it too (ALSA's default device leads to
+// it) and then blame themselves. SDL_AUDIODRIVER=pulseaudio asks for the
+// first alone, any other driver for SDL.
 StreamOpener streamOpener(std::shared_ptr<SdlAudioSystem> sdl) {
     return [sdl = std::move(sdl)](Mixer& mixer, std::unique_ptr<OutputStream>& stream) {
         const QByteArray driver = qgetenv("SDL_AUDIODRIVER");
         const bool pulseOnly = driver == "pulseaudio" || driver == "pulse";
         if (driver.isEmpty() || pulseOnly) {
-            Status opened = PulseStream::open(mixer, stream);
-            if (opened || pulseOnly) {
+            bool noServer = false;
+            Status opened = PulseStream::open(mixer, stream, &noServer);
+            if (opened || pulseOnly || !noServer) {
                 return opened;
             }
         }

@@ -2,6 +2,12 @@
 
 #include <QCoreApplication>
 #include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
 
 namespace vemba::audio {
 
@@ -9,6 +15,8 @@ namespace {
 
 // Long enough for a ramp to end and the render thread to report it.
 constexpr int kHousekeepingMs = 150;
+// How often the window looks for the answer of a slow sound server.
+constexpr int kPollMs = 20;
 
 } // namespace
 
@@ -37,30 +45,123 @@ void FailureReporter::failed(const QString& message) {
     }
 }
 
+struct OutputCore::Opening {
+    std::mutex lock;
+    std::condition_variable finished;
+    bool done = false;
+    std::optional<Status> status;
+    std::unique_ptr<OutputStream> stream;
+};
+
 OutputCore::OutputCore(StreamOpener opener, std::shared_ptr<FailureReporter> reporter)
     : m_opener(std::move(opener)), m_reporter(std::move(reporter)) {}
 
 OutputCore::~OutputCore() {
+    fadeOutBeforeClosing();
     closeStream();
 }
 
+// The program ends, or the device goes, with a channel still sounding: the
+// stop and the releases waiting for the end of the event are committed now,
+// and the stream stays until their fade has been heard, or a few hundred
+// milliseconds at most, rather than cut the sound off at full level.
+void OutputCore::fadeOutBeforeClosing() {
+    if (!m_stream || !m_running || m_mixer.settled()) {
+        return;
+    }
+    m_mixer.silenceForever();
+    m_mixer.commit();
+    m_stream->changed();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kFadeWaitMs);
+    while (!m_mixer.settled() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    std::this_thread::sleep_until(
+        std::min(deadline, std::chrono::steady_clock::now() +
+                               std::chrono::milliseconds(m_stream->heardWithinMs())));
+}
+
 Status OutputCore::openStream() {
-    if (m_stream) {
+    if (m_stream || m_opening) {
         return Status::success();
     }
-    if (const Status opened = m_opener(m_mixer, m_stream); !opened) {
-        m_stream.reset();
+    auto opening = std::make_shared<Opening>();
+    // The try owns what it opens: a stream that comes after the core is gone
+    // never started, so it lets go of nothing of the mixer's.
+    std::thread([opening, opener = m_opener, &mixer = m_mixer] {
+        std::unique_ptr<OutputStream> stream;
+        Status status = opener(mixer, stream);
+        const std::lock_guard<std::mutex> hold(opening->lock);
+        opening->status = std::move(status);
+        opening->stream = std::move(stream);
+        opening->done = true;
+        opening->finished.notify_all();
+    }).detach();
+    {
+        std::unique_lock<std::mutex> hold(opening->lock);
+        const bool noLoop = QCoreApplication::instance() == nullptr;
+        if (noLoop) {
+            opening->finished.wait(hold, [&] { return opening->done; });
+        } else {
+            opening->finished.wait_for(hold, std::chrono::milliseconds(kAnswerMs),
+                                       [&] { return opening->done; });
+        }
+        if (opening->done) {
+            hold.unlock();
+            return take(*opening);
+        }
+    }
+    m_opening = std::move(opening);
+    later(kPollMs, &OutputCore::m_pollScheduled, &OutputCore::pollOpening);
+    return Status::success();
+}
+
+Status OutputCore::take(Opening& opening) {
+    const Status opened = *opening.status;
+    if (!opened) {
         // The library's reason is English; it follows in brackets for
         // whoever looks deeper.
         return Status::failure(QStringLiteral("音声出力デバイスを開けません。サウンドサーバー"
                                               "が動いているか確かめてください (%1)。")
                                    .arg(opened.reason()));
     }
+    m_stream = std::move(opening.stream);
     m_running = false;
     if (QCoreApplication::instance() != nullptr) {
         later(kWatchMs, &OutputCore::m_watchScheduled, &OutputCore::watch);
     }
     return Status::success();
+}
+
+void OutputCore::pollOpening() {
+    if (!m_opening) {
+        return;
+    }
+    {
+        const std::lock_guard<std::mutex> hold(m_opening->lock);
+        if (!m_opening->done) {
+            later(kPollMs, &OutputCore::m_pollScheduled, &OutputCore::pollOpening);
+            return;
+        }
+    }
+    const std::shared_ptr<Opening> opening = std::move(m_opening);
+    const Status opened = take(*opening);
+    if (opened) {
+        m_lost = false;
+        m_reporter->recovered();
+        flush(); // starts what was asked to play meanwhile
+        return;
+    }
+    if (m_dead) {
+        return;
+    }
+    if (m_lost) {
+        giveUpAfterLong(opened); // or tries again at the next watch
+        return;
+    }
+    // Nothing can play: told as a stream lost for good, so the switch
+    // goes back to OFF.
+    m_reporter->lost(opened.reason());
 }
 
 void OutputCore::closeStream() {
@@ -73,7 +174,9 @@ void OutputCore::changed() {
         flush();
         return;
     }
-    later(0, &OutputCore::m_flushScheduled, &OutputCore::flush);
+    const qint64 since = m_sinceCommit.isValid() ? m_sinceCommit.elapsed() : kMinCommitMs;
+    later(static_cast<int>(std::max<qint64>(0, kMinCommitMs - since)),
+          &OutputCore::m_flushScheduled, &OutputCore::flush);
 }
 
 void OutputCore::scheduleHousekeeping() {
@@ -97,6 +200,7 @@ void OutputCore::later(int ms, bool OutputCore::*scheduled, void (OutputCore::*w
 
 void OutputCore::flush() {
     m_mixer.commit();
+    m_sinceCommit.start();
     m_quietFor.invalidate();
     if (m_stream && !m_running && m_mixer.anyPlaying()) {
         m_stream->start();
@@ -163,13 +267,23 @@ void OutputCore::reconnect() {
         m_lost = false; // stopped meanwhile: the next Play opens a stream
         return;
     }
+    if (m_opening) {
+        return; // its answer decides
+    }
     const Status opened = openStream();
+    if (m_opening) {
+        return;
+    }
     if (opened) {
         m_lost = false;
         m_reporter->recovered();
         flush(); // resumes where the voices stood
         return;
     }
+    giveUpAfterLong(opened);
+}
+
+void OutputCore::giveUpAfterLong(const Status& opened) {
     if (m_lostFor.elapsed() >= kGiveUpMs) {
         m_lost = false;
         m_reporter->lost(

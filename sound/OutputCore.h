@@ -40,9 +40,19 @@ public:
     // before the user is told.
     static constexpr int kWatchMs = 1000;
     static constexpr int kGiveUpMs = 10000;
+    // Commits come at least this far apart, however fast the changes: each
+    // may leave released voices held for a while (see MixingAudioLayer.cpp),
+    // and the changes in between reach the render side together.
+    static constexpr int kMinCommitMs = 50;
 
+    // Opens the stream on a thread of its own and waits for it kAnswerMs at
+    // most, so that a sound server that does not answer never holds the
+    // window. Success also while the answer is still due: a failure then
+    // reaches the reporter's lost listener, as a stream lost for good would.
     Status openStream();
+    static constexpr int kAnswerMs = 100;
     bool streamOpen() const { return m_stream != nullptr; }
+    bool opening() const { return m_opening != nullptr; }
     // The stream went away while playing and is being reopened: the voices
     // keep their state meanwhile.
     bool lost() const { return m_lost; }
@@ -70,10 +80,19 @@ private:
     // looks again later while a stream idles open or a release is pending.
     void tidy();
     void closeStream();
+    void fadeOutBeforeClosing();
+    static constexpr int kFadeWaitMs = 300;
     // Once a second while a stream is open or lost: notices a stream the
     // server dropped and opens it again.
     void watch();
     void reconnect();
+    // Tells the user once the stream has stayed away kGiveUpMs.
+    void giveUpAfterLong(const Status& opened);
+    struct Opening;
+    // The stream of a finished try, or why there is none.
+    Status take(Opening& opening);
+    // Looks whether the try under way has its answer, until it has.
+    void pollOpening();
 
     StreamOpener m_opener;
     std::shared_ptr<FailureReporter> m_reporter;
@@ -84,7 +103,10 @@ private:
     bool m_flushScheduled = false;
     bool m_housekeepingScheduled = false;
     bool m_watchScheduled = false;
+    bool m_pollScheduled = false;
+    std::shared_ptr<Opening> m_opening;
     QElapsedTimer m_quietFor;
+    QElapsedTimer m_sinceCommit;
     bool m_lost = false;
     QElapsedTimer m_lostFor;
 };

@@ -22,6 +22,8 @@ public:
     virtual bool gone() = 0;
     // How long what the mixer rendered may still wait to be heard.
     virtual int queuedMs() const = 0;
+    // How soon a change is heard once the mixer has rendered it.
+    virtual int heardWithinMs() const = 0;
 };
 
 // Opens a stream on a mixer, or says in the user's language why it cannot.

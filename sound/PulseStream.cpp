@@ -18,6 +18,8 @@ constexpr std::size_t kBlockBytes = PulseStream::kBlockFrames * kFrameBytes;
 constexpr std::uint64_t kChunkBlocks = 16;
 // A server that has not answered by then is as good as none.
 constexpr auto kConnectTimeout = std::chrono::seconds(3);
+// How long a start waits to learn how far ahead the sink mixes.
+constexpr auto kLeadInQuery = std::chrono::milliseconds(50);
 
 std::uint32_t bytesOf(int frames) {
     return static_cast<std::uint32_t>(frames * kFrameBytes);
@@ -34,7 +36,8 @@ void dropOperation(pa_operation* operation) {
 PulseStream::PulseStream(Mixer& mixer) : m_mixer(mixer) {}
 
 PulseStream::~PulseStream() {
-    if (m_thread.joinable()) {
+    const bool started = m_thread.joinable();
+    if (started) {
         m_quit.store(true, std::memory_order_release);
         pa_mainloop_wakeup(m_loop);
         m_thread.join();
@@ -53,13 +56,20 @@ PulseStream::~PulseStream() {
     if (m_loop != nullptr) {
         pa_mainloop_free(m_loop);
     }
-    // Whatever the render side let go of is the control side's again.
-    m_mixer.holdLetGo(false);
+    // Whatever the render side let go of is the control side's again. A
+    // stream that never started (opened too late, say) has held nothing and
+    // may outlive its mixer.
+    if (started) {
+        m_mixer.holdLetGo(false);
+    }
 }
 
-Status PulseStream::open(Mixer& mixer, std::unique_ptr<OutputStream>& stream) {
+Status PulseStream::open(Mixer& mixer, std::unique_ptr<OutputStream>& stream, bool* noServer) {
     std::unique_ptr<PulseStream> self(new PulseStream(mixer));
     if (Status connected = self->connect(); !connected) {
+        if (noServer != nullptr) {
+            *noServer = self->noServer();
+        }
         return connected;
     }
     stream = std::move(self);
@@ -68,7 +78,16 @@ Status PulseStream::open(Mixer& mixer, std::unique_ptr<OutputStream>& stream) {
 
 QString PulseStream::failure() const {
     const int error = m_context != nullptr ? pa_context_errno(m_context) : PA_ERR_INTERNAL;
-    return QString::fromUtf8(pa_strerror(error == PA_OK ? PA_ERR_TIMEOUT : error));
+    if (error == PA_OK || error == PA_ERR_TIMEOUT) {
+        return QStringLiteral("PulseAudio サーバーが応答しません");
+    }
+    return QString::fromUtf8(pa_strerror(error));
+}
+
+bool PulseStream::noServer() const {
+    const int error = m_context != nullptr ? pa_context_errno(m_context) : PA_ERR_INTERNAL;
+    return error == PA_ERR_CONNECTIONREFUSED || error == PA_ERR_INVALIDSERVER ||
+           error == PA_ERR_NOENTITY;
 }
 
 bool PulseStream::waitUntil(bool (*ready)(const PulseStream&)) {
@@ -142,12 +161,12 @@ Status PulseStream::connect() {
     }
     m_buffer.assign(kChunkBlocks * kBlockFrames * 2, 0.0f);
     m_checkpoints = std::make_unique<std::array<Mixer::Checkpoint, kCheckpoints>>();
-    m_mixer.holdLetGo(true);
     return Status::success();
 }
 
 void PulseStream::start() {
     if (!m_thread.joinable()) {
+        m_mixer.holdLetGo(true);
         m_thread = std::thread([this] { run(); });
     }
 }
@@ -157,6 +176,11 @@ void PulseStream::changed() {
     pa_mainloop_wakeup(m_loop);
 }
 
+// A rewrite lands past the margin, and the sink takes it with its share.
+int PulseStream::heardWithinMs() const {
+    return 1000 * (kSinkFrames + kMarginFrames + 2 * kBlockFrames) / Mixer::kSampleRate;
+}
+
 // The queue, the sink's share and the margin of a rewrite.
 int PulseStream::queuedMs() const {
     return static_cast<int>(1000 * (m_queuedFrames + kSinkFrames + kBlockFrames) /
@@ -164,7 +188,40 @@ int PulseStream::queuedMs() const {
            50;
 }
 
+// The sink mixes ahead of what is heard, and a stream that joins it is mixed
+// in from where the sink stands at once: what it mixed ahead is rewound where
+// the sink can, and lost to whatever already took it (a monitor, a network
+// sink). So a stream begins with that much silence, and a start from a
+// closed stream is heard whole, from the file's first frame through its
+// fade-in.
+std::uint64_t PulseStream::leadInBlocks() {
+    bool answered = false;
+    dropOperation(pa_stream_update_timing_info(
+        m_stream, [](pa_stream*, int, void* flag) { *static_cast<bool*>(flag) = true; },
+        &answered));
+    const auto deadline = std::chrono::steady_clock::now() + kLeadInQuery;
+    while (!answered) {
+        const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || pa_mainloop_prepare(m_loop, static_cast<int>(left.count())) < 0 ||
+            pa_mainloop_poll(m_loop) < 0 || pa_mainloop_dispatch(m_loop) < 0) {
+            break;
+        }
+    }
+    pa_usec_t ahead = kMaxLeadInFrames * 1000000ull / Mixer::kSampleRate; // unless told less
+    if (const pa_timing_info* timing = pa_stream_get_timing_info(m_stream); answered && timing) {
+        // What the sink has mixed ahead now is no guide: it is about to mix
+        // its next share. Its configured latency bounds what it ever holds.
+        ahead = std::max(timing->sink_usec, timing->configured_sink_usec);
+    }
+    const auto frames = static_cast<std::uint64_t>(
+        std::min<pa_usec_t>(ahead, kMaxLeadInFrames * 1000000ull / Mixer::kSampleRate) *
+        Mixer::kSampleRate / 1000000);
+    return (frames + kMarginFrames + kBlockFrames - 1) / kBlockFrames;
+}
+
 void PulseStream::run() {
+    m_leadIn = leadInBlocks();
     // What the server asked for before we started, then what it asks.
     onWrite(m_stream, pa_stream_writable_size(m_stream), this);
     pa_stream_set_write_callback(m_stream, &PulseStream::onWrite, this);
@@ -199,6 +256,7 @@ void PulseStream::rewrite() {
     }
     const auto read = static_cast<std::uint64_t>(timing->read_index) / kFrameBytes;
     std::uint64_t from = (read + kMarginFrames + kBlockFrames - 1) / kBlockFrames;
+    from = std::max(from, m_leadIn); // the start stays where it was put
     if (m_written > kCheckpoints) {
         from = std::max(from, m_written - kCheckpoints);
     }
@@ -221,8 +279,13 @@ void PulseStream::send(std::uint64_t first, std::uint64_t count) {
     while (count > 0) {
         const std::uint64_t n = std::min(count, kChunkBlocks);
         for (std::uint64_t i = 0; i < n; ++i, ++block) {
+            float* out = m_buffer.data() + i * kBlockFrames * 2;
+            if (block < m_leadIn) {
+                std::fill(out, out + kBlockFrames * 2, 0.0f);
+                continue;
+            }
             m_mixer.save((*m_checkpoints)[block % kCheckpoints], block);
-            m_mixer.render(m_buffer.data() + i * kBlockFrames * 2, kBlockFrames);
+            m_mixer.render(out, kBlockFrames);
         }
         if (pa_stream_write(m_stream, m_buffer.data(), n * kBlockBytes, nullptr, offset, seek) <
             0) {

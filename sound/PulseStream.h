@@ -40,26 +40,37 @@ public:
     // Past the sink's read position, so that the rewrite lands before the
     // sink takes its next share.
     static constexpr int kMarginFrames = 480;
-    // Checkpoints of the blocks a rewrite may reach: the whole queue and more.
-    static constexpr int kCheckpoints = 128;
+    // Checkpoints of the blocks a rewrite may reach: the whole queue, with a
+    // request's worth rounded up. Released voices are held as long as these
+    // reach back, so no more.
+    static constexpr int kCheckpoints = 80;
+    // The most silence a start waits behind a sink that mixes far ahead.
+    static constexpr int kMaxLeadInFrames = kSinkFrames;
     static_assert(kBlockFrames >= Mixer::kRampFrames, "a restart's tail must end within a block");
     static_assert(kCheckpoints * kBlockFrames > kTargetFrames + kRequestFrames);
 
-    // Connects on the calling thread, within a few seconds or not at all.
-    static Status open(Mixer& mixer, std::unique_ptr<OutputStream>& stream);
+    // Connects on the calling thread, within a few seconds or not at all;
+    // `noServer` tells a failure where no server is there at all from one
+    // that is there and failed or did not answer. The mixer is touched only
+    // once the stream starts.
+    static Status open(Mixer& mixer, std::unique_ptr<OutputStream>& stream,
+                       bool* noServer = nullptr);
     ~PulseStream() override;
 
     void start() override;
     void changed() override;
     bool gone() override { return m_failed.load(std::memory_order_relaxed); }
     int queuedMs() const override;
+    int heardWithinMs() const override;
 
 private:
     explicit PulseStream(Mixer& mixer);
     Status connect();
     QString failure() const;
+    bool noServer() const;
     bool waitUntil(bool (*ready)(const PulseStream&));
 
+    std::uint64_t leadInBlocks();
     void run();
     static void onWrite(pa_stream* stream, std::size_t bytes, void* self);
     static void onTiming(pa_stream* stream, int success, void* self);
@@ -80,6 +91,7 @@ private:
 
     // Audio thread only, allocated before it starts.
     std::uint64_t m_written = 0; // blocks
+    std::uint64_t m_leadIn = 0;  // blocks of silence a start begins with
     std::vector<float> m_buffer;
     std::unique_ptr<std::array<Mixer::Checkpoint, kCheckpoints>> m_checkpoints;
 };

@@ -49,6 +49,7 @@ SdlStream::SdlStream(std::shared_ptr<SdlAudioSystem> system, Mixer& mixer)
 
 SdlStream::~SdlStream() {
     if (m_device != 0) {
+        const std::lock_guard<std::mutex> hold(m_system->lock());
         SDL_CloseAudioDevice(m_device); // waits for the callback to return
         m_system->streamClosed();
     }
@@ -78,6 +79,7 @@ Status SdlStream::open(std::shared_ptr<SdlAudioSystem> system, Mixer& mixer,
         return SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     };
     SdlAudioSystem& sdl = *self->m_system;
+    const std::lock_guard<std::mutex> hold(sdl.lock());
     Status started = sdl.start();
     if (started) {
         self->m_device = openDevice();

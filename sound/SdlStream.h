@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 namespace vemba::audio {
 
@@ -22,8 +23,11 @@ public:
     int openStreams() const { return m_openStreams; }
     void streamOpened() { ++m_openStreams; }
     void streamClosed() { --m_openStreams; }
+    // Streams open on a thread of their own and close on the window's.
+    std::mutex& lock() { return m_lock; }
 
 private:
+    std::mutex m_lock;
     bool m_up = false;
     int m_openStreams = 0;
 };
@@ -47,6 +51,7 @@ public:
     void changed() override {}
     bool gone() override;
     int queuedMs() const override;
+    int heardWithinMs() const override { return queuedMs(); }
 
 private:
     SdlStream(std::shared_ptr<SdlAudioSystem> system, Mixer& mixer);

@@ -6,8 +6,12 @@
 #include <QFileInfo>
 #include <QtEndian>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <fcntl.h>
 #include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vemba::audio {
 
@@ -57,35 +61,54 @@ Status cutShort(const QString& path) {
 
 // libsndfile quietly shortens a WAV whose data chunk runs past the end of the
 // file, and would hand over a fragment of the sound as if it were the loop.
-bool wavDataCutShort(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+bool wavDataCutShort(int fd, qint64 size) {
+    char head[12];
+    if (::pread(fd, head, sizeof head, 0) != qint64(sizeof head)) {
         return false;
     }
-    const QByteArray head = file.read(12);
-    const bool bigEndian = head.startsWith("RIFX");
+    const QByteArray kind = QByteArray::fromRawData(head, 4);
+    const bool bigEndian = kind == "RIFX";
     // RF64 keeps its sizes in another chunk; libsndfile's frame count covers it.
-    if (head.size() < 12 || (!head.startsWith("RIFF") && !bigEndian) || head.mid(8, 4) != "WAVE") {
+    if ((kind != "RIFF" && !bigEndian) || QByteArray::fromRawData(head + 8, 4) != "WAVE") {
         return false;
     }
-    const qint64 size = file.size();
     qint64 at = 12;
     for (int i = 0; i < kMaxWavChunks && at + 8 <= size; ++i) {
-        if (!file.seek(at)) {
+        char chunk[8];
+        if (::pread(fd, chunk, sizeof chunk, at) != qint64(sizeof chunk)) {
             return false;
         }
-        const QByteArray chunk = file.read(8);
-        if (chunk.size() < 8) {
-            return false;
-        }
-        const quint32 length = bigEndian ? qFromBigEndian<quint32>(chunk.constData() + 4)
-                                         : qFromLittleEndian<quint32>(chunk.constData() + 4);
-        if (chunk.startsWith("data")) {
+        const quint32 length =
+            bigEndian ? qFromBigEndian<quint32>(chunk + 4) : qFromLittleEndian<quint32>(chunk + 4);
+        if (QByteArray::fromRawData(chunk, 4) == "data") {
             return length > size - at - 8;
         }
         at += 8 + qint64(length) + (length & 1);
     }
     return false;
+}
+
+// Opens the file for reading without ever waiting: a FIFO or a device in the
+// tone file's place would hold the window until something wrote to it.
+// Anything but a regular file is refused like a damaged one. -1 with the
+// reason in `failure` otherwise.
+int openRegularFile(const QString& path, Status& failure, qint64& size) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        failure = errno == EACCES ? fail(path, QStringLiteral(" を読み取る権限がありません。"))
+                                  : openFailure(path, SF_ERR_SYSTEM);
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        failure = openFailure(path, SF_ERR_MALFORMED_FILE);
+        return -1;
+    }
+    // Reads of a regular file never wait anyway; libsndfile expects a plain one.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    size = st.st_size;
+    return fd;
 }
 
 std::vector<float> toStereo(std::vector<float> samples, int channels) {
@@ -133,12 +156,15 @@ Status loadSoundFile(const QString& path, int outputRate, std::shared_ptr<const 
         return fail(path, QStringLiteral(" はフォルダーです。WAV ファイルではありません。"));
     }
 
+    Status refused = Status::success();
+    qint64 size = 0;
+    const int fd = openRegularFile(path, refused, size);
+    if (fd < 0) {
+        return refused;
+    }
     SF_INFO format{};
-    SndFilePtr file(sf_open(QFile::encodeName(path).constData(), SFM_READ, &format));
+    SndFilePtr file(sf_open_fd(fd, SFM_READ, &format, SF_TRUE));
     if (!file) {
-        if (!info.isReadable()) {
-            return fail(path, QStringLiteral(" を読み取る権限がありません。"));
-        }
         return openFailure(path, sf_error(nullptr));
     }
     if (format.channels > 2) {
@@ -158,7 +184,7 @@ Status loadSoundFile(const QString& path, int outputRate, std::shared_ptr<const 
                         .arg(kMaxFileRate));
     }
     const int major = format.format & SF_FORMAT_TYPEMASK;
-    if ((major == SF_FORMAT_WAV || major == SF_FORMAT_WAVEX) && wavDataCutShort(path)) {
+    if ((major == SF_FORMAT_WAV || major == SF_FORMAT_WAVEX) && wavDataCutShort(fd, size)) {
         return cutShort(path);
     }
 

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
 
 // Against a private sound server (PulseAudio or PipeWire, see
@@ -43,6 +44,9 @@ std::size_t framesOffTheLoop(const std::vector<float>& got, const SampleData& fi
 
 // A 30 Hz sine at 48000 Hz repeats every 1600 frames, alike to the sample.
 constexpr std::size_t kLowPeriod = 1600;
+
+// Starts, stops and releases ramp over 10 ms.
+constexpr std::size_t kRampFrames = probe::kRate / 100;
 
 // Where in a period of the 30 Hz loop the left channel `got` begins.
 std::size_t loopStart(const std::vector<float>& got, const SampleData& file) {
@@ -191,4 +195,99 @@ TEST(Output, PlaysTheFileAtItsLevelPlusTheVolumeClosesIdleStreamsAndSurvivesServ
     ASSERT_TRUE(replayed.ok()) << replayed.reason().toStdString();
     EXPECT_GT(levelAfterHalfASecond(recorder), -20.0) << "silent after the server came back";
     EXPECT_EQ(told.size(), 1);
+}
+
+// What the sink played from frame `from` on, left channel, against `file`
+// looped from frame `start` under the gain each frame's `gain` gives: the
+// largest difference.
+float offTheFile(const std::vector<float>& got, std::size_t from, std::size_t count,
+                 const SampleData& file, std::size_t start,
+                 const std::function<float(std::size_t)>& gain) {
+    float worst = 0.0f;
+    for (std::size_t i = 0; i < count; ++i) {
+        const float want = file.samples[2 * ((start + i) % file.frames())] * gain(i);
+        worst = std::max(worst, std::fabs(got[from + i] - want));
+    }
+    return worst;
+}
+
+// The first and the one past the last frame that sound.
+std::pair<std::size_t, std::size_t> soundingSpan(const std::vector<float>& got) {
+    std::size_t first = 0;
+    while (first < got.size() && std::fabs(got[first]) < 1e-6f) {
+        ++first;
+    }
+    std::size_t end = got.size();
+    while (end > first && std::fabs(got[end - 1]) < 1e-6f) {
+        --end;
+    }
+    return {first, end};
+}
+
+// Every start from a closed stream is heard whole, from the file's first
+// frame through the whole fade-in; and when the device goes while it plays,
+// as when the program ends, the sound fades out, never stops in one sample.
+TEST(Output, StartsWholeFromAClosedStreamAndFadesOutWhenTheDeviceGoes) {
+    const QString path = qEnvironmentVariable("VEMBA_PROGRAM_DIR") + QStringLiteral("/30.wav");
+    std::shared_ptr<const SampleData> file;
+    ASSERT_TRUE(loadSoundFile(path, probe::kRate, file).ok());
+    MixingAudioLayer layer;
+    std::unique_ptr<AudioRoot> root;
+    ASSERT_TRUE(layer.createRoot(root).ok());
+    const BufferDescription description{16610, 0, 0};
+    const WaveFormat format{1, 2, 22050, 88200, 4, 16, 0, 0};
+    probe::SinkRecorder recorder;
+    QString error;
+    ASSERT_TRUE(recorder.start(&error)) << error.toStdString();
+    const auto rampUp = [](std::size_t i) {
+        return std::min(1.0f, float(i + 1) / float(kRampFrames));
+    };
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        std::unique_ptr<SoundDevice> device;
+        std::unique_ptr<SoundBuffer> buffer;
+        ASSERT_TRUE(root->directSoundCreate(QString(), device).ok());
+        ASSERT_TRUE(device->createSoundBufferFromFile(path, description, format, buffer).ok());
+        recorder.recordFrames(probe::kRate / 2); // the unused stream closes
+        const std::size_t from = recorder.frames();
+        ASSERT_TRUE(buffer->play(DSBPLAY_LOOPING).ok());
+        recorder.recordFrames(probe::kRate / 2);
+        buffer.reset();
+        device.reset();
+        recorder.recordFrames(probe::kRate / 2);
+
+        const std::vector<float> got =
+            probe::channel(recorder.samples(), 0, from, recorder.frames() - from);
+        const auto [first, end] = soundingSpan(got);
+        ASSERT_GT(end, first + 2 * kLowPeriod) << "nothing played";
+        // The file's first frame is silent: the sound starts with its second.
+        ASSERT_LT(std::fabs(file->samples[0]), 1e-6f);
+        EXPECT_LT(offTheFile(got, first - 1, 2 * kRampFrames, *file, 0, rampUp), 1e-4f)
+            << "the start is not the file's first frames and its fade-in";
+
+        // Where in the loop the end is, from the steady frames before it; then
+        // frame by frame the level may only fall, and never by more than a
+        // ramp's step.
+        const std::size_t steady = end - 3 * kRampFrames;
+        const std::vector<float> before(got.begin() + steady - 64, got.begin() + steady);
+        const std::size_t at = loopStart(before, *file);
+        ASSERT_LT(offTheFile(got, steady - 64, 64, *file, at, [](std::size_t) { return 1.0f; }),
+                  1e-4f);
+        float lowest = 1.0f;
+        float last = 1.0f;
+        std::size_t lastAt = steady;
+        for (std::size_t i = steady; i < end + 16; ++i) {
+            const float want = file->samples[2 * ((at + 64 + i - steady) % file->frames())];
+            if (std::fabs(want) < 0.05f) {
+                continue;
+            }
+            const float now = got[i] / want;
+            EXPECT_LE(now, lowest + 2e-3f) << "rises at frame " << i - steady;
+            EXPECT_GE(now, last - float(i - lastAt) / kRampFrames - 2e-3f)
+                << "a step at frame " << i - steady;
+            lowest = std::min(lowest, now);
+            last = now;
+            lastAt = i;
+        }
+    }
 }
