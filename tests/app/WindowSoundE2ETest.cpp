@@ -10,10 +10,12 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <numbers>
@@ -103,6 +105,65 @@ TEST(WindowSound, TriangleToneFollowsTheSwitchAndTheSlider) {
     ASSERT_TRUE(recorder.recordFrames(probe::kRate * 5 / 4));
     EXPECT_LT(peakDb(recorder, probe::kRate / 2), -90.0);
     EXPECT_EQ(messages, QStringList{});
+}
+
+// However fast the choices change (a key held down, quick clicks), every
+// channel still plays at the end and nothing is reported: a hundred changes a
+// second for ten seconds, on the real stream.
+TEST(WindowSound, QuickChangesLeaveEveryChannelPlaying) {
+    installFormAppearance();
+    QTemporaryDir dir;
+    const QDir tones(qEnvironmentVariable("VEMBA_PROGRAM_DIR"));
+    for (const QString& name : tones.entryList({QStringLiteral("*.wav")})) {
+        ASSERT_TRUE(QFile::copy(tones.filePath(name), dir.filePath(name)));
+    }
+    audio::MixingAudioLayer layer;
+    ProgramWindow window(ProgramWindow::Services{dir.path(), &layer});
+    Form1& form = window.form();
+    QStringList messages;
+    window.errors().setShowsMessageBoxes(false);
+    QObject::connect(&window.errors(), &ErrorPresenter::reported,
+                     [&messages](const QString& m) { messages << m; });
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    probe::SinkRecorder recorder;
+    QString error;
+    ASSERT_TRUE(recorder.start(&error)) << error.toStdString();
+    for (int channel = 1; channel <= 3; ++channel) {
+        form.Check(channel)->setChecked(true);
+    }
+    form.Slider1()->setValue(10);
+    form.optMediaMode(0)->setChecked(true);
+
+    int changes = 0;
+    QTimer every10ms;
+    every10ms.setTimerType(Qt::PreciseTimer);
+    every10ms.callOnTimeout([&] {
+        // The wave shape restarts all three channels; a variant one.
+        if (changes % 4 == 0) {
+            form.Option(4, (changes / 4) % 2)->setChecked(true);
+        } else {
+            const int channel = changes % 4;
+            form.Option(channel, changes % 5)->setChecked(true);
+        }
+        ++changes;
+    });
+    every10ms.start(10);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return changes >= 1000; }, 30000));
+    every10ms.stop();
+    // Sine; 30 Hz, 5 kHz and 450 Hz.
+    form.Option(4, 0)->setChecked(true);
+    form.Option(1, 1)->setChecked(true);
+    form.Option(2, 0)->setChecked(true);
+    form.Option(3, 1)->setChecked(true);
+    ASSERT_TRUE(recorder.recordFrames(probe::kRate * 3 / 2));
+    EXPECT_EQ(messages, QStringList{});
+    EXPECT_TRUE(form.optMediaMode(0)->isChecked());
+    for (double tone : {30.0, 5000.0, 450.0}) {
+        EXPECT_GT(levelAt(recorder, tone), -40.0) << tone << " Hz is not heard";
+    }
+    form.optMediaMode(1)->setChecked(true);
+    ASSERT_TRUE(recorder.recordFrames(probe::kRate / 2));
 }
 
 } // namespace
