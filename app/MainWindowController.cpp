@@ -84,7 +84,8 @@ void MainWindowController::restoreWindowPosition() {
         m_form.move(*left, m_form.y());
     }
     // A position on a screen that is gone would leave the window unreachable.
-    m_form.move(placement::reachablePosition(m_form.pos(), m_form.frameGeometry().size()));
+    m_form.move(
+        placement::reachablePosition(m_form.pos(), m_form.size(), placement::frameMargins(m_form)));
 }
 
 std::optional<int> MainWindowController::storedPosition(const QString& key) const {

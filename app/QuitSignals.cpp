@@ -1,6 +1,8 @@
 #include "QuitSignals.h"
 
+#include <QCoreApplication>
 #include <QSocketNotifier>
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <stdexcept>
@@ -14,12 +16,34 @@ namespace {
 // may run on any thread.
 std::array<int, 2> g_pipe{-1, -1};
 
+// The normal way out (the window closes, stores its place, the channels fade)
+// takes a fraction of this; a window thread stuck in a call that does not
+// return would never take it.
+constexpr unsigned kGraceSeconds = 2;
+// Set by the first request to quit, which starts the grace time.
+std::atomic<bool> g_quitting{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "used in a signal handler");
+
 void onSignal(int signal) {
     const int saved = errno;
     const auto byte = static_cast<unsigned char>(signal);
     // A full pipe already holds a request to quit: losing this one is harmless.
     (void)::write(g_pipe[1], &byte, 1);
+    if (!g_quitting.exchange(true)) {
+        ::alarm(kGraceSeconds);
+    }
     errno = saved;
+}
+
+// The grace time is over and the program still runs: it was asked to quit,
+// so it ends as if it had, without running anything of the stuck program's.
+void onGraceOver(int) {
+    ::_exit(0);
+}
+
+void endGrace() {
+    ::alarm(0);
+    g_quitting = false;
 }
 
 } // namespace
@@ -34,6 +58,15 @@ QuitSignals::QuitSignals(QObject* parent) : QObject(parent) {
     }
     m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &QuitSignals::drain);
+
+    // Once the event loop has ended, the program is on its normal way out.
+    if (QCoreApplication::instance() != nullptr) {
+        connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, &endGrace);
+    }
+    struct sigaction grace {};
+    grace.sa_handler = &onGraceOver;
+    sigemptyset(&grace.sa_mask);
+    ::sigaction(SIGALRM, &grace, &m_previousAlarm);
 
     struct sigaction action {};
     action.sa_handler = &onSignal;
@@ -52,6 +85,8 @@ QuitSignals::~QuitSignals() {
     for (std::size_t i = 0; i < kSignals.size(); ++i) {
         ::sigaction(kSignals.at(i), &m_previous.at(i), nullptr);
     }
+    endGrace();
+    ::sigaction(SIGALRM, &m_previousAlarm, nullptr);
     delete m_notifier;
     ::close(g_pipe[0]);
     ::close(g_pipe[1]);

@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QRect>
 #include <QScreen>
+#include <QWidget>
 #include <algorithm>
 #include <cmath>
 
@@ -12,10 +13,11 @@ namespace vemba::placement {
 
 namespace {
 
-// The title bar as the window manager draws it, before the window is shown
-// and its real frame is known; and how much of it must be on a screen to be
-// grabbed with the mouse.
-constexpr int kTitleBarHeight = 24;
+// The frame a window manager draws around a window that was never shown, so
+// whose own frame is not known yet: a title bar and borders as thick as the
+// common window managers draw them.
+constexpr QMargins kLikelyFrame(4, 24, 4, 4);
+// How much of the title bar must be on a screen to grab it with the mouse.
 constexpr int kGrabWidth = 48;
 constexpr int kGrabHeight = 12;
 // Frames never lie further out than this; a stored value beyond it is junk.
@@ -35,11 +37,22 @@ bool canPlaceWindows() {
     return !QGuiApplication::platformName().startsWith(QStringLiteral("wayland"));
 }
 
-QPoint reachablePosition(QPoint wanted, QSize outerSize) {
-    const QRect titleBar(wanted, QSize(outerSize.width(), kTitleBarHeight));
+QMargins frameMargins(const QWidget& window) {
+    const QRect frame = window.frameGeometry();
+    const QRect inside = window.geometry();
+    if (frame == inside) {
+        return kLikelyFrame;
+    }
+    return {inside.left() - frame.left(), inside.top() - frame.top(),
+            frame.right() - inside.right(), frame.bottom() - inside.bottom()};
+}
+
+QPoint reachablePosition(QPoint wanted, QSize size, QMargins frame) {
+    const QSize outer = QRect(QPoint(), size).marginsAdded(frame).size();
+    const QRect titleBar(wanted, QSize(outer.width(), std::max(frame.top(), kGrabHeight)));
     for (const QScreen* screen : QGuiApplication::screens()) {
         const QRect onScreen = titleBar.intersected(screen->availableGeometry());
-        if (onScreen.width() >= std::min(kGrabWidth, outerSize.width()) &&
+        if (onScreen.width() >= std::min(kGrabWidth, outer.width()) &&
             onScreen.height() >= kGrabHeight) {
             return wanted;
         }
@@ -48,11 +61,12 @@ QPoint reachablePosition(QPoint wanted, QSize outerSize) {
     if (primary == nullptr) {
         return wanted;
     }
+    // The frame's right and bottom rows on the area's last ones.
     const QRect area = primary->availableGeometry();
-    const int height = outerSize.height() + kTitleBarHeight;
     return {std::clamp(wanted.x(), area.left(),
-                       std::max(area.left(), area.right() + 1 - outerSize.width())),
-            std::clamp(wanted.y(), area.top(), std::max(area.top(), area.bottom() + 1 - height))};
+                       std::max(area.left(), area.right() + 1 - outer.width())),
+            std::clamp(wanted.y(), area.top(),
+                       std::max(area.top(), area.bottom() + 1 - outer.height()))};
 }
 
 int pixelsFromTwips(double twips) {

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QMargins>
 #include <QPoint>
 #include <QSize>
+
+class QWidget;
 
 namespace vemba::placement {
 
@@ -14,10 +17,15 @@ void preferPlaceableWindows();
 // under Wayland a client can do neither (Qt reports 0, 0).
 bool canPlaceWindows();
 
-// Where a window of the given outer size goes when `wanted` is asked for:
-// there, if enough of its title bar lies on some screen to grab it; otherwise
-// fully on the primary screen, as near to `wanted` as it fits.
-QPoint reachablePosition(QPoint wanted, QSize outerSize);
+// The frame around `window`: its own once it has been shown, else the frame
+// a window manager is likely to draw.
+QMargins frameMargins(const QWidget& window);
+
+// Where a window of `size` inside `frame` goes when `wanted` (the frame's top
+// left corner) is asked for: there, if enough of its title bar lies on some
+// screen to grab it; otherwise with the whole frame on the primary screen, as
+// near to `wanted` as it fits.
+QPoint reachablePosition(QPoint wanted, QSize size, QMargins frame);
 
 // A stored position in twips as logical pixels, held within a range where
 // the window system's coordinates cannot overflow.

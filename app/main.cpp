@@ -8,6 +8,9 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    if (!vemba::prepareProcess(argc, argv)) {
+        return 1;
+    }
     vemba::placement::preferPlaceableWindows();
     QApplication app(argc, argv);
     vemba::installFormAppearance();
@@ -15,9 +18,11 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName(QStringLiteral("ヴェンバPC"));
     QApplication::setDesktopFileName(QStringLiteral("vemba-pc"));
 
+    // Made before the window and the sound and gone after them, so that a
+    // quit signal while they shut down is still handled.
+    vemba::QuitSignals quitSignals;
     vemba::audio::MixingAudioLayer audio;
     vemba::ProgramWindow window({QCoreApplication::applicationDirPath(), &audio});
-    vemba::QuitSignals quitSignals;
     vemba::startProgram(window, audio, quitSignals);
     return QApplication::exec();
 }

@@ -4,6 +4,7 @@
 
 #include "MainWindowController.h"
 #include "QtPrinters.h"
+#include "WindowPlacement.h"
 #include "WindowTest.h"
 #include "iniEdit.h"
 
@@ -127,6 +128,26 @@ TEST_F(StartUpTest, WindowGoesToItsStoredPlaceOrStaysReachable) {
         EXPECT_TRUE(screen.contains(QRect(form->pos(), form->frameGeometry().size())))
             << gone.begin()->second.toStdString();
         EXPECT_EQ(stored("Position/Top"), gone.at("Position/Top")) << "kept until the next close";
+    }
+}
+
+// A window pulled back onto the screen has its whole frame, borders too, on
+// it, flush with the edge it was past; one flush with the edge stays.
+TEST(WindowPlacement, PulledBackTheWholeFrameIsOnTheScreen) {
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QSize window(389, 290);
+    const QMargins frame(2, 30, 3, 4);
+    const QSize outer = QRect(QPoint(), window).marginsAdded(frame).size();
+    const QPoint flush(area.right() + 1 - outer.width(), area.bottom() + 1 - outer.height());
+    const std::pair<QPoint, QPoint> kCases[] = {
+        {{area.right() + 1, area.top() + 50}, {flush.x(), area.top() + 50}},
+        {{area.left() + 50, area.bottom() + 1}, {area.left() + 50, flush.y()}},
+        {flush, flush},
+    };
+    for (const auto& [wanted, placed] : kCases) {
+        const QPoint got = placement::reachablePosition(wanted, window, frame);
+        EXPECT_EQ(got, placed) << wanted.x() << "," << wanted.y() << " -> " << got.x() << ","
+                               << got.y();
     }
 }
 

@@ -1,6 +1,6 @@
 // Details of the window that Qt does differently from other desktops unless
 // told: the events the handlers rely on, Tab into option groups, tool tips of
-// controls inside frames, and captions on their frame's line.
+// controls inside frames, arrow keys in option rows, and captions on their frame's line.
 
 #include "QtPrinters.h"
 #include "WindowTest.h"
@@ -108,6 +108,37 @@ TEST_F(WindowDetailsTest, TabReachesEachOptionGroupAtItsSelectedMember) {
         if (auto* button = qobject_cast<QAbstractButton*>(control(step.to))) {
             EXPECT_TRUE(button->isChecked());
         }
+    }
+}
+
+// In an option row the arrow keys move the selection either way, round from
+// one end to the other; each move raises the row's handler once, as a click.
+TEST_F(WindowDetailsTest, ArrowKeysMoveTheSelectionRoundItsRow) {
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form));
+    const struct {
+        const char* from;
+        Qt::Key key;
+        const char* to;
+        const char* raised;
+    } kSteps[] = {
+        {"Option1_1", Qt::Key_Up, "Option1_0", "Option1_Click 0"},
+        {"Option1_0", Qt::Key_Left, "Option1_4", "Option1_Click 4"},
+        {"Option1_4", Qt::Key_Down, "Option1_0", "Option1_Click 0"},
+        {"Option1_0", Qt::Key_Right, "Option1_1", "Option1_Click 1"},
+        {"Option2_1", Qt::Key_Down, "Option2_2", "Option2_Click 2"},
+        {"Option4_0", Qt::Key_Up, "Option4_1", "Option4_Click 1"},
+        {"Option4_1", Qt::Key_Right, "Option4_0", "Option4_Click 0"},
+        {"optMediaMode_1", Qt::Key_Down, "optMediaMode_0", "optMediaMode_Click 0"},
+        {"optMediaMode_0", Qt::Key_Left, "optMediaMode_1", "optMediaMode_Click 1"},
+    };
+    for (const auto& step : kSteps) {
+        SCOPED_TRACE(::testing::Message() << step.from << " -> " << step.to);
+        control(step.from)->setFocus(Qt::OtherFocusReason);
+        QTest::keyClick(control(step.from), step.key);
+        EXPECT_EQ(focused(), QString::fromUtf8(step.to));
+        EXPECT_TRUE(qobject_cast<QAbstractButton*>(control(step.to))->isChecked());
+        EXPECT_EQ(std::exchange(events, {}), QStringList{step.raised});
     }
 }
 
