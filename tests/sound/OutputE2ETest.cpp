@@ -68,34 +68,51 @@ double levelAfterHalfASecond(probe::SinkRecorder& recorder) {
 
 } // namespace
 
-TEST(Output, PlaysTheFileAtItsLevelPlusTheVolumeClosesIdleStreamsAndSurvivesServerLoss) {
-    // The program's own tone, made by the build.
-    const QString path = qEnvironmentVariable("VEMBA_PROGRAM_DIR") + QStringLiteral("/7500.wav");
-    std::shared_ptr<const SampleData> file;
-    ASSERT_TRUE(loadSoundFile(path, probe::kRate, file).ok());
-    ASSERT_GE(file->frames(), kWindow);
+const BufferDescription kDescription{16610, 0, 0}; // static, volume, pan, frequency, sticky
+const WaveFormat kFormat{1, 2, 22050, 88200, 4, 16, 0, 0};
 
+QString tonePath(const char* name) {
+    return qEnvironmentVariable("VEMBA_PROGRAM_DIR") + QLatin1Char('/') + QLatin1String(name);
+}
+
+// A device on the default output with one buffer of the program's 7500 Hz
+// tone, and a recorder of the sink.
+class Output : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(loadSoundFile(tonePath("7500.wav"), probe::kRate, file).ok());
+        ASSERT_GE(file->frames(), kWindow);
+        layer.setFailureListener([this](const QString& message) { told << message; });
+        ASSERT_TRUE(layer.createRoot(root).ok());
+        const Status created = root->directSoundCreate(QString(), device);
+        ASSERT_TRUE(created.ok()) << created.reason().toStdString();
+        QString error;
+        ASSERT_TRUE(probe::onRequestedDriver(&error)) << error.toStdString();
+        ASSERT_TRUE(device->setCooperativeLevel(0x1234, DSSCL_NORMAL).ok());
+        buffer = load("7500.wav");
+        ASSERT_TRUE(buffer);
+        ASSERT_TRUE(recorder.start(&error)) << error.toStdString();
+        recorder.recordFrames(probe::kRate * 3 / 10); // the device's unused stream closes
+    }
+    std::unique_ptr<SoundBuffer> load(const char* name) {
+        std::unique_ptr<SoundBuffer> made;
+        const Status loaded =
+            device->createSoundBufferFromFile(tonePath(name), kDescription, kFormat, made);
+        EXPECT_TRUE(loaded.ok()) << loaded.reason().toStdString();
+        return made;
+    }
+
+    std::shared_ptr<const SampleData> file;
     QStringList told;
     MixingAudioLayer layer;
-    layer.setFailureListener([&told](const QString& message) { told << message; });
     std::unique_ptr<AudioRoot> root;
     std::unique_ptr<SoundDevice> device;
     std::unique_ptr<SoundBuffer> buffer;
-    QString error;
-    ASSERT_TRUE(layer.createRoot(root).ok());
-    const Status created = root->directSoundCreate(QString(), device);
-    ASSERT_TRUE(created.ok()) << created.reason().toStdString();
-    ASSERT_TRUE(probe::onRequestedDriver(&error)) << error.toStdString();
-    ASSERT_TRUE(device->setCooperativeLevel(0x1234, DSSCL_NORMAL).ok());
-    const BufferDescription description{16610, 0, 0}; // static, volume, pan, frequency, sticky
-    const WaveFormat format{1, 2, 22050, 88200, 4, 16, 0, 0};
-    const Status loaded = device->createSoundBufferFromFile(path, description, format, buffer);
-    ASSERT_TRUE(loaded.ok()) << loaded.reason().toStdString();
     probe::SinkRecorder recorder;
-    ASSERT_TRUE(recorder.start(&error)) << error.toStdString();
-    recorder.recordFrames(probe::kRate * 3 / 10); // the device's unused stream closes
-    const int idleThreads = threadCount();
+};
 
+TEST_F(Output, PlaysTheFileAtItsLevelPlusTheVolumeAndClosesIdleStreams) {
+    const int idleThreads = threadCount();
     for (std::int32_t volume : {-602, 0}) {
         SCOPED_TRACE(volume);
         ASSERT_TRUE(buffer->play(DSBPLAY_LOOPING).ok());
@@ -118,48 +135,46 @@ TEST(Output, PlaysTheFileAtItsLevelPlusTheVolumeClosesIdleStreamsAndSurvivesServ
         recorder.recordFrames(probe::kRate);
         EXPECT_EQ(threadCount(), idleThreads);
     }
+}
 
-    // Every change rewrites what the server holds queued. After many in a
-    // row the sink must play the file on as if nothing had happened: no
-    // gap, no block out of place, no state from before the last change. A
-    // 30 Hz sine shows where in its loop each frame comes from.
-    {
-        const QString low = qEnvironmentVariable("VEMBA_PROGRAM_DIR") + QStringLiteral("/30.wav");
-        std::shared_ptr<const SampleData> lowFile;
-        ASSERT_TRUE(loadSoundFile(low, probe::kRate, lowFile).ok());
-        std::unique_ptr<SoundBuffer> lowBuffer;
-        ASSERT_TRUE(device->createSoundBufferFromFile(low, description, format, lowBuffer).ok());
-        ASSERT_TRUE(lowBuffer->play(DSBPLAY_LOOPING).ok());
-        // Recorded without a pause, so that parec never waits on us.
-        recorder.recordFrames(probe::kRate / 2);
-        const std::size_t before = recorder.frames() - kProbeFrames;
-        for (int change = 0; change < 40; ++change) {
-            ASSERT_TRUE(lowBuffer->setVolume(change % 2 == 0 ? -300 : 0).ok());
-            recorder.recordFor(30);
-        }
-        recorder.recordFrames(probe::kRate / 2);
-        const std::size_t startBefore =
-            loopStart(probe::channel(recorder.samples(), 0, before, kProbeFrames), *lowFile);
-        const std::size_t startAfter = loopStart(last(recorder, kProbeFrames), *lowFile);
-        const std::size_t elapsed = recorder.frames() - kProbeFrames - before;
-        // PipeWire's timer-driven null sink has been seen to lose a whole
-        // 512-frame quantum on a busy machine, with SDL's stream as with
-        // ours: only PulseAudio's sink is held to the frame; PipeWire's must
-        // play the last change.
-        if (qEnvironmentVariable("VEMBA_SOUND_FIXTURE").endsWith(QStringLiteral("pulse-fixture"))) {
-            EXPECT_EQ(startAfter, (startBefore + elapsed) % kLowPeriod) << "out of step";
-            EXPECT_EQ(framesOffTheLoop(last(recorder, kProbeFrames), *lowFile, startAfter), 0u);
-        } else {
-            const auto own =
-                probe::dominantTone(probe::channel(lowFile->samples, 0, 0, kProbeFrames));
-            EXPECT_NEAR(probe::dominantTone(last(recorder, kProbeFrames)).levelDb, own.levelDb,
-                        0.5);
-        }
-        ASSERT_TRUE(lowBuffer->stop().ok());
+// Every change rewrites what the server holds queued. After many in a row
+// the sink must play the file on as if nothing had happened: no gap, no
+// block out of place, no state from before the last change. A 30 Hz sine
+// shows where in its loop each frame comes from.
+TEST_F(Output, ManyChangesInARowLeaveTheLoopInStep) {
+    std::shared_ptr<const SampleData> lowFile;
+    ASSERT_TRUE(loadSoundFile(tonePath("30.wav"), probe::kRate, lowFile).ok());
+    std::unique_ptr<SoundBuffer> lowBuffer = load("30.wav");
+    ASSERT_TRUE(lowBuffer);
+    ASSERT_TRUE(lowBuffer->play(DSBPLAY_LOOPING).ok());
+    // Recorded without a pause, so that parec never waits on us.
+    recorder.recordFrames(probe::kRate / 2);
+    const std::size_t before = recorder.frames() - kProbeFrames;
+    for (int change = 0; change < 40; ++change) {
+        ASSERT_TRUE(lowBuffer->setVolume(change % 2 == 0 ? -300 : 0).ok());
+        recorder.recordFor(30);
     }
+    recorder.recordFrames(probe::kRate / 2);
+    const std::size_t startBefore =
+        loopStart(probe::channel(recorder.samples(), 0, before, kProbeFrames), *lowFile);
+    const std::size_t startAfter = loopStart(last(recorder, kProbeFrames), *lowFile);
+    const std::size_t elapsed = recorder.frames() - kProbeFrames - before;
+    // PipeWire's timer-driven null sink has been seen to lose a whole
+    // 512-frame quantum on a busy machine, with SDL's stream as with ours:
+    // only PulseAudio's sink is held to the frame; PipeWire's must play the
+    // last change.
+    if (qEnvironmentVariable("VEMBA_SOUND_FIXTURE").endsWith(QStringLiteral("pulse-fixture"))) {
+        EXPECT_EQ(startAfter, (startBefore + elapsed) % kLowPeriod) << "out of step";
+        EXPECT_EQ(framesOffTheLoop(last(recorder, kProbeFrames), *lowFile, startAfter), 0u);
+    } else {
+        const auto own = probe::dominantTone(probe::channel(lowFile->samples, 0, 0, kProbeFrames));
+        EXPECT_NEAR(probe::dominantTone(last(recorder, kProbeFrames)).levelDb, own.levelDb, 0.5);
+    }
+}
 
-    // A replaced device falls silent; its buffer takes the engine's calls
-    // without harm and never sounds again.
+// A replaced device falls silent; its buffer takes the engine's calls
+// without harm and never sounds again.
+TEST_F(Output, AReplacedDeviceFallsSilentAndItsBufferNeverSoundsAgain) {
     ASSERT_TRUE(buffer->play(DSBPLAY_LOOPING).ok());
     ASSERT_GT(levelAfterHalfASecond(recorder), -20.0) << "never played";
     ASSERT_TRUE(root->directSoundCreate(QString(), device).ok());
@@ -168,11 +183,12 @@ TEST(Output, PlaysTheFileAtItsLevelPlusTheVolumeClosesIdleStreamsAndSurvivesServ
     EXPECT_TRUE(buffer->stop().ok());
     EXPECT_TRUE(buffer->setCurrentPosition(0).ok());
     EXPECT_FALSE(buffer->play(DSBPLAY_LOOPING).ok());
+}
 
-    // Without the server, creating a device fails with the library's reason and keeps
-    // the previous one; the failed reopen on Play is told once.
-    ASSERT_TRUE(device->createSoundBufferFromFile(path, description, format, buffer).ok());
-    recorder.recordFrames(probe::kRate * 3 / 10); // idle: the stream closes
+// Without the server, creating a device fails with the library's reason and
+// keeps the previous one; the failed reopen on Play is told once. Once the
+// server is back, Play plays again.
+TEST_F(Output, WithoutTheServerADeviceFailsPlayIsToldOnceAndPlaysOnceItIsBack) {
     ASSERT_TRUE(probe::soundServer("stop"));
     const QString prefix = QStringLiteral("音声出力デバイスを開けません。");
     const SoundDevice* previous = device.get();
@@ -187,9 +203,9 @@ TEST(Output, PlaysTheFileAtItsLevelPlusTheVolumeClosesIdleStreamsAndSurvivesServ
     }
     EXPECT_EQ(told.size(), 1) << "told once, not on every Play";
     EXPECT_TRUE(told.value(0).startsWith(prefix));
-    // Once the server is back, Play plays again.
     ASSERT_TRUE(probe::soundServer("start"));
     recorder.stop(); // its parec went with the server
+    QString error;
     ASSERT_TRUE(recorder.start(&error)) << error.toStdString();
     const Status replayed = buffer->play(DSBPLAY_LOOPING);
     ASSERT_TRUE(replayed.ok()) << replayed.reason().toStdString();
@@ -227,27 +243,17 @@ std::pair<std::size_t, std::size_t> soundingSpan(const std::vector<float>& got) 
 // Every start from a closed stream is heard whole, from the file's first
 // frame through the whole fade-in; and when the device goes while it plays,
 // as when the program ends, the sound fades out, never stops in one sample.
-TEST(Output, StartsWholeFromAClosedStreamAndFadesOutWhenTheDeviceGoes) {
-    const QString path = qEnvironmentVariable("VEMBA_PROGRAM_DIR") + QStringLiteral("/30.wav");
-    std::shared_ptr<const SampleData> file;
-    ASSERT_TRUE(loadSoundFile(path, probe::kRate, file).ok());
-    MixingAudioLayer layer;
-    std::unique_ptr<AudioRoot> root;
-    ASSERT_TRUE(layer.createRoot(root).ok());
-    const BufferDescription description{16610, 0, 0};
-    const WaveFormat format{1, 2, 22050, 88200, 4, 16, 0, 0};
-    probe::SinkRecorder recorder;
-    QString error;
-    ASSERT_TRUE(recorder.start(&error)) << error.toStdString();
+TEST_F(Output, StartsWholeFromAClosedStreamAndFadesOutWhenTheDeviceGoes) {
+    ASSERT_TRUE(loadSoundFile(tonePath("30.wav"), probe::kRate, file).ok());
+    buffer.reset();
     const auto rampUp = [](std::size_t i) {
         return std::min(1.0f, float(i + 1) / float(kRampFrames));
     };
     for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE(round);
-        std::unique_ptr<SoundDevice> device;
-        std::unique_ptr<SoundBuffer> buffer;
         ASSERT_TRUE(root->directSoundCreate(QString(), device).ok());
-        ASSERT_TRUE(device->createSoundBufferFromFile(path, description, format, buffer).ok());
+        buffer = load("30.wav");
+        ASSERT_TRUE(buffer);
         recorder.recordFrames(probe::kRate / 2); // the unused stream closes
         const std::size_t from = recorder.frames();
         ASSERT_TRUE(buffer->play(DSBPLAY_LOOPING).ok());
