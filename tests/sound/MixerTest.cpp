@@ -354,3 +354,29 @@ TEST(Mixer, RenderingAgainFromACheckpointAppliesTheChangeThereAndKeepsWhatItMayN
     rewound.reclaim();
     EXPECT_TRUE(released.expired()) << "never handed back";
 }
+
+// Quick reloads: a voice made and released between two commits never reaches
+// the render side, so its slot is free again at once, however many come; one
+// that was committed keeps its data until the render side lets go of it, even
+// after its slot's generations went round many times.
+TEST(Mixer, AVoiceReleasedBeforeAnyCommitFreesItsSlotAtOnce) {
+    Mixer m;
+    const auto sound = dataOf(stereoNoise(1000, 0.5f, 3));
+    for (int round = 0; round < 300; ++round) {
+        const int v = m.addVoice(sound);
+        ASSERT_GE(v, 0) << "round " << round;
+        m.release(v);
+    }
+    auto kept = dataOf(stereoNoise(1000, 0.5f, 4));
+    const std::weak_ptr<SampleData> watch = kept;
+    const int v = playing(m, std::move(kept));
+    const std::vector<float> heard = render(m, 2 * R);
+    EXPECT_GT(peak(heard, R), 0.1);
+    m.release(v);
+    m.commit();
+    m.reclaim();
+    EXPECT_FALSE(watch.expired()) << "freed while the render side may still play it";
+    render(m, 3 * R);
+    m.reclaim();
+    EXPECT_TRUE(watch.expired());
+}
