@@ -53,6 +53,8 @@ MainWindowController::~MainWindowController() {
 // restored values raise only write those values back.
 void MainWindowController::Form_Load() {
     DrawWavePreview(*m_form.Picture1(0), *m_form.Picture1(1));
+    // One reading of the file for all entries, however large it is.
+    m_settings.takeSnapshot();
     restoreWindowPosition();
     for (int channel = 1; channel <= 3; ++channel) {
         restoreCheck(channel);
@@ -60,6 +62,7 @@ void MainWindowController::Form_Load() {
     }
     restoreMember(4, QStringLiteral("WaveForm"), QStringLiteral("Form"));
     restoreVolume();
+    m_settings.dropSnapshot();
 }
 
 void MainWindowController::Form_QueryUnload() {

@@ -28,7 +28,8 @@ void onSignal(int signal) {
     const int saved = errno;
     const auto byte = static_cast<unsigned char>(signal);
     // A full pipe already holds a request to quit: losing this one is harmless.
-    (void)::write(g_pipe[1], &byte, 1);
+    // (A cast to void would not quiet _FORTIFY_SOURCE's warn_unused_result.)
+    [[maybe_unused]] const ssize_t written = ::write(g_pipe[1], &byte, 1);
     if (!g_quitting.exchange(true)) {
         ::alarm(kGraceSeconds);
     }

@@ -10,7 +10,7 @@ target_link_libraries(app_startup_minimal_window PRIVATE Qt6::Widgets)
 vemba_strict(app_startup_minimal_window)
 pkg_check_modules(XCB REQUIRED IMPORTED_TARGET xcb)
 vemba_bench(app_startup_bench SOURCES ${CMAKE_CURRENT_LIST_DIR}/app_startup.cpp
-    LIBS PkgConfig::XCB)
+    LIBS PkgConfig::XCB vemba_settings)
 add_dependencies(app_startup_bench vemba-pc app_startup_minimal_window)
 target_compile_definitions(app_startup_bench PRIVATE
     VEMBA_PROGRAM_DIR="${VEMBA_PROGRAM_DIR}"

@@ -4,9 +4,14 @@
 // memory. The map is seen from outside, by an X client that watches the root
 // window of a private Xvfb for MapNotify, so the program needs no hook. The
 // program runs from a temporary copy of its directory with the tone files and
-// a complete setting.ini, as after a first run.
+// a complete setting.ini, as after a first run, and again with setting.ini of
+// 0 bytes, 1 MB, the largest size it reads (iniEdit::kMaxFileBytes) and one
+// byte more, which it refuses: the program's entries come last, after
+// sections of somebody else's, so that every look-up scans the whole file.
 //
 // Run: build/default/bench/app_startup_bench   (Xvfb must be installed)
+
+#include "iniEdit.h"
 
 #include <benchmark/benchmark.h>
 #include <cerrno>
@@ -97,10 +102,25 @@ bool makeProgramDir() {
             fs::copy_file(entry.path(), g_programDir / entry.path().filename(), error);
         }
     }
-    std::ofstream(g_programDir / "setting.ini")
-        << "[Sound1]\nActive=0\nFreq=1\n[Sound2]\nActive=1\nFreq=1\n[Sound3]\nActive=0\nFreq=1\n"
-           "[WaveForm]\nForm=0\n[Volume]\nV=5\n";
     return !error;
+}
+
+const std::string kEntries =
+    "[Sound1]\nActive=0\nFreq=1\n[Sound2]\nActive=1\nFreq=1\n[Sound3]\nActive=0\nFreq=1\n"
+    "[WaveForm]\nForm=0\n[Volume]\nV=5\n";
+
+// A setting.ini of `bytes` bytes (the program's entries alone where that is
+// less), or an empty one for 0.
+std::string settingsOfSize(std::size_t bytes) {
+    if (bytes == 0) {
+        return {};
+    }
+    std::string text;
+    for (int i = 0; text.size() + kEntries.size() < bytes; ++i) {
+        text += "[S" + std::to_string(i) + "]\r\nK=" + std::string(60, 'x') + "\r\n";
+    }
+    text.resize(bytes > kEntries.size() ? bytes - kEntries.size() : 0, ';');
+    return text + kEntries;
 }
 
 struct Launch {
@@ -150,8 +170,10 @@ Launch launch(const std::string& program) {
     return result;
 }
 
-void measure(benchmark::State& state, const std::string& program) {
+void measure(benchmark::State& state, const std::string& program, const std::string& settings) {
     for (auto _ : state) {
+        // The program writes back what it restores: every run starts alike.
+        std::ofstream(g_programDir / "setting.ini", std::ios::binary | std::ios::trunc) << settings;
         const Launch run = launch(program);
         if (run.secondsToMap < 0) {
             state.SkipWithError("no window was mapped within 10 s");
@@ -175,12 +197,20 @@ int main(int argc, char** argv) {
         stopXvfb();
         return 1;
     }
-    const std::string programs[][2] = {
-        {"BM_StartUp/vemba-pc", (g_programDir / "vemba-pc").string()},
-        {"BM_StartUp/minimal_window", VEMBA_MINIMAL_WINDOW},
+    const std::string vemba = (g_programDir / "vemba-pc").string();
+    const auto bound = static_cast<std::size_t>(vemba::iniEdit::kMaxFileBytes);
+    const struct {
+        std::string name, path, settings;
+    } runs[] = {
+        {"BM_StartUp/vemba-pc", vemba, kEntries},
+        {"BM_StartUp/minimal_window", VEMBA_MINIMAL_WINDOW, {}},
+        {"BM_StartUp/vemba-pc/setting.ini:0", vemba, settingsOfSize(0)},
+        {"BM_StartUp/vemba-pc/setting.ini:1MB", vemba, settingsOfSize(1000 * 1000)},
+        {"BM_StartUp/vemba-pc/setting.ini:4MiB", vemba, settingsOfSize(bound)},
+        {"BM_StartUp/vemba-pc/setting.ini:4MiB+1(refused)", vemba, settingsOfSize(bound + 1)},
     };
-    for (const auto& [name, path] : programs) {
-        benchmark::RegisterBenchmark(name.c_str(), measure, path)
+    for (const auto& run : runs) {
+        benchmark::RegisterBenchmark(run.name.c_str(), measure, run.path, run.settings)
             ->UseManualTime()
             ->Unit(benchmark::kMillisecond)
             ->Iterations(1)

@@ -1,7 +1,5 @@
 #include "ProfileText.h"
 
-#include <vector>
-
 namespace vemba::profile {
 
 namespace {
@@ -91,39 +89,35 @@ Line classify(const QByteArray& text, qsizetype begin, qsizetype contentEnd, qsi
     return line;
 }
 
-std::vector<Line> split(const QByteArray& text) {
-    std::vector<Line> lines;
-    qsizetype begin = 0;
-    while (begin < text.size()) {
-        qsizetype nl = text.indexOf('\n', begin);
-        qsizetype contentEnd = nl < 0 ? text.size() : nl;
-        const qsizetype end = nl < 0 ? text.size() : nl + 1;
-        if (nl >= 0 && contentEnd > begin && text[contentEnd - 1] == '\r') {
-            --contentEnd;
-        }
-        lines.push_back(classify(text, begin, contentEnd, end));
-        begin = end;
+// The line that starts at begin, read in place: nothing is kept per line, so
+// a file of many short lines costs no more than its bytes.
+Line lineAt(const QByteArray& text, qsizetype begin) {
+    const qsizetype nl = text.indexOf('\n', begin);
+    qsizetype contentEnd = nl < 0 ? text.size() : nl;
+    const qsizetype end = nl < 0 ? text.size() : nl + 1;
+    if (nl >= 0 && contentEnd > begin && text[contentEnd - 1] == '\r') {
+        --contentEnd;
     }
-    return lines;
+    return classify(text, begin, contentEnd, end);
 }
 
 // Where the entry would be: the first matching section and, inside it, the
-// first matching key. Either index may be missing.
+// first matching key. Either may be missing.
 struct Position {
-    std::optional<std::size_t> section;
-    std::optional<std::size_t> entry;
-    std::size_t lastEntryOrHeader = 0;
+    std::optional<Line> section;
+    std::optional<Line> entry;
+    Line lastEntryOrHeader;
 };
 
-Position locate(const QByteArray& text, const std::vector<Line>& lines, const QByteArray& section,
-                const QByteArray& key) {
+Position locate(const QByteArray& text, const QByteArray& section, const QByteArray& key) {
     Position pos;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const Line& l = lines[i];
+    for (qsizetype begin = 0; begin < text.size();) {
+        const Line l = lineAt(text, begin);
+        begin = l.end;
         if (!pos.section) {
             if (l.kind == Kind::Section && sameName(text, l.nameBegin, l.nameEnd, section)) {
-                pos.section = i;
-                pos.lastEntryOrHeader = i;
+                pos.section = l;
+                pos.lastEntryOrHeader = l;
             }
             continue;
         }
@@ -133,9 +127,9 @@ Position locate(const QByteArray& text, const std::vector<Line>& lines, const QB
         if (l.kind != Kind::Entry) {
             continue;
         }
-        pos.lastEntryOrHeader = i;
+        pos.lastEntryOrHeader = l;
         if (sameName(text, l.nameBegin, l.nameEnd, key)) {
-            pos.entry = i;
+            pos.entry = l;
             break;
         }
     }
@@ -173,12 +167,11 @@ QByteArray trimmedBlanks(const QByteArray& bytes) {
 
 std::optional<QByteArray> lookup(const QByteArray& text, const QByteArray& section,
                                  const QByteArray& key) {
-    const std::vector<Line> lines = split(text);
-    const Position pos = locate(text, lines, trimmedBlanks(section), trimmedBlanks(key));
+    const Position pos = locate(text, trimmedBlanks(section), trimmedBlanks(key));
     if (!pos.entry) {
         return std::nullopt;
     }
-    const Line& l = lines[*pos.entry];
+    const Line& l = *pos.entry;
     qsizetype begin = l.valueBegin, end = l.valueEnd;
     if (end - begin >= 2 && text[begin] == '"' && text[end - 1] == '"') {
         ++begin;
@@ -187,30 +180,32 @@ std::optional<QByteArray> lookup(const QByteArray& text, const QByteArray& secti
     return text.mid(begin, end - begin);
 }
 
-QByteArray withEntry(const QByteArray& text, const QByteArray& section, const QByteArray& key,
-                     const QByteArray& value) {
+Edit entryEdit(const QByteArray& text, const QByteArray& section, const QByteArray& key,
+               const QByteArray& value) {
     const QByteArray sectionName = trimmedBlanks(section);
     const QByteArray keyName = trimmedBlanks(key);
     const QByteArray eol = lineEnding(text);
-    const std::vector<Line> lines = split(text);
-    const Position pos = locate(text, lines, sectionName, keyName);
-    QByteArray out = text;
+    const Position pos = locate(text, sectionName, keyName);
 
     if (pos.entry) {
-        const Line& l = lines[*pos.entry];
-        return out.replace(l.valueBegin, l.contentEnd - l.valueBegin, encodedValue(value));
+        const Line& l = *pos.entry;
+        return {l.valueBegin, l.contentEnd - l.valueBegin, encodedValue(value)};
     }
     const QByteArray entryLine = keyName + '=' + encodedValue(value) + eol;
     if (pos.section) {
-        const Line& after = lines[pos.lastEntryOrHeader];
+        const Line& after = pos.lastEntryOrHeader;
         // The line we insert after may be the last one, without an ending.
         const QByteArray gap = after.contentEnd == after.end ? eol : QByteArray();
-        return out.insert(after.end, gap + entryLine);
+        return {after.end, 0, gap + entryLine};
     }
-    if (!out.isEmpty() && !out.endsWith('\n')) {
-        out += eol;
-    }
-    return out + '[' + sectionName + ']' + eol + entryLine;
+    const QByteArray gap = !text.isEmpty() && !text.endsWith('\n') ? eol : QByteArray();
+    return {text.size(), 0, gap + '[' + sectionName + ']' + eol + entryLine};
+}
+
+QByteArray withEntry(const QByteArray& text, const QByteArray& section, const QByteArray& key,
+                     const QByteArray& value) {
+    const Edit edit = entryEdit(text, section, key, value);
+    return QByteArray(text).replace(edit.at, edit.removed, edit.inserted);
 }
 
 NameProblem checkEntry(const QByteArray& section, const QByteArray& key, const QByteArray& value) {

@@ -15,10 +15,22 @@ namespace vemba::profile {
 std::optional<QByteArray> lookup(const QByteArray& text, const QByteArray& section,
                                  const QByteArray& key);
 
-// The text with the entry set to value: the first matching entry's value is
+// A change of the text: `removed` bytes at `at` give way to `inserted`.
+struct Edit {
+    qsizetype at = 0;
+    qsizetype removed = 0;
+    QByteArray inserted;
+};
+
+// The change that sets the entry to value: the first matching entry's value is
 // replaced where it stands, a missing key is added after the last entry of the
 // section, a missing section is appended at the end. The entry must pass
-// checkEntry().
+// checkEntry(). A writer can write the text around it as it stands, without
+// a second copy of the file.
+Edit entryEdit(const QByteArray& text, const QByteArray& section, const QByteArray& key,
+               const QByteArray& value);
+
+// The text with entryEdit() applied.
 QByteArray withEntry(const QByteArray& text, const QByteArray& section, const QByteArray& key,
                      const QByteArray& value);
 

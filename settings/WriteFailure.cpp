@@ -51,23 +51,52 @@ WriteResult badEntry(const QString& path, profile::NameProblem problem) {
     return {};
 }
 
-WriteResult missingDirectory(const QString& path, const QString& dir) {
-    return told(path, QStringLiteral("フォルダー「%1」がありません。").arg(dir));
+namespace {
+
+// The reason in a few words, shared by the write's and the start-up's wording.
+QString why(ReadTrouble trouble, const QString& programDir, const QString& detail) {
+    switch (trouble) {
+    case ReadTrouble::MissingDirectory:
+        return QStringLiteral("フォルダー「%1」がありません。").arg(programDir);
+    case ReadTrouble::DirectoryInPlace:
+        return QStringLiteral("同じ名前のフォルダーがあります。");
+    case ReadTrouble::NotAFile:
+        return QStringLiteral("通常のファイルではありません。");
+    case ReadTrouble::Unreadable:
+        return QStringLiteral("ファイルを読み取れません（%1）。").arg(detail);
+    case ReadTrouble::TooLarge:
+        return QStringLiteral("ファイルが上限の %1 MiB（%2 バイト）を超えています。")
+            .arg(kMaxFileBytes / (1024 * 1024))
+            .arg(kMaxFileBytes);
+    case ReadTrouble::None:
+        break;
+    }
+    return {};
 }
 
-WriteResult directoryInPlace(const QString& path) {
-    return told(path, QStringLiteral("同じ名前のフォルダーがあります。"));
+} // namespace
+
+WriteResult cannotRead(const QString& path, const QString& programDir, ReadTrouble trouble,
+                       const QString& detail) {
+    const QString reason = why(trouble, programDir, detail);
+    if (trouble == ReadTrouble::Unreadable || trouble == ReadTrouble::TooLarge) {
+        return told(path,
+                    reason + QStringLiteral("ほかの設定を消さないよう書き込みを取りやめました。"));
+    }
+    return told(path, reason);
 }
 
-WriteResult notAFile(const QString& path) {
-    return told(path, QStringLiteral("通常のファイルではありません。"));
+QString startUpCannotRead(const QString& path, ReadTrouble trouble, const QString& detail) {
+    const QString then =
+        trouble == ReadTrouble::TooLarge
+            ? QStringLiteral("設定は初期状態で始まり、今回はこのファイルに何も書き込みません。")
+            : QStringLiteral("設定は初期状態で始まります。");
+    return QStringLiteral("設定ファイル「%1」を読み込めませんでした。\n理由: %2\n%3")
+        .arg(path, why(trouble, {}, detail), then);
 }
 
-WriteResult unreadable(const QString& path, const QString& detail) {
-    return told(path,
-                QStringLiteral("ファイルを読み取れないため、ほかの設定を消さないよう書き込みを"
-                               "取りやめました（%1）。")
-                    .arg(detail));
+WriteResult busy(const QString& path) {
+    return told(path, QStringLiteral("ほかのプログラムがファイルを使い続けています。"));
 }
 
 WriteResult cannotCreate(const QString& path, const QString& dir, const QString& detail) {
@@ -91,6 +120,11 @@ WriteResult cannotFinish(const QString& path, const QString& dir, qint64 bytes,
         return told(path, QStringLiteral("ディスクの空き容量が足りません。"));
     }
     return told(path, QStringLiteral("ファイルを書き込めません（%1）。").arg(detail));
+}
+
+WriteResult folderNotSynced(const QString& path, const QString& dir, const QString& detail) {
+    return told(path, QStringLiteral("フォルダー「%1」の更新をディスクに書き込めません（%2）。")
+                          .arg(dir, detail));
 }
 
 } // namespace vemba::iniEdit::failure

@@ -6,7 +6,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,48 +34,74 @@ QByteArray clippedValue(QByteArray value) {
     return value;
 }
 
+using failure::ReadTrouble;
+
 struct FileText {
     QByteArray text;
-    WriteResult failure;
+    ReadTrouble trouble = ReadTrouble::None;
+    QString detail;
 };
 
 // The current file, or an empty text when there is none yet. A file that is
-// there but cannot be read fails: writing it would drop the entries we could
-// not see.
+// there but cannot be read is a trouble: writing it would drop the entries
+// we could not see. So is one over the bound, checked before it is read.
 FileText currentText(const QString& path, const QString& programDir) {
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink()) {
         if (!QFileInfo(programDir).isDir()) {
-            return {{}, failure::missingDirectory(path, programDir)};
+            return {{}, ReadTrouble::MissingDirectory, {}};
         }
         return {};
     }
     if (info.isDir()) {
-        return {{}, failure::directoryInPlace(path)};
+        return {{}, ReadTrouble::DirectoryInPlace, {}};
     }
     if (!info.isFile()) {
-        return {{}, failure::notAFile(path)};
+        return {{}, ReadTrouble::NotAFile, {}};
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        return {{}, failure::unreadable(path, file.errorString())};
+        return {{}, ReadTrouble::Unreadable, file.errorString()};
+    }
+    if (file.size() > kMaxFileBytes) {
+        return {{}, ReadTrouble::TooLarge, {}};
     }
     FileText result;
     result.text = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        return {{}, failure::unreadable(path, file.errorString())};
+        return {{}, ReadTrouble::Unreadable, file.errorString()};
+    }
+    // It may have grown since its size was asked.
+    if (result.text.size() > kMaxFileBytes) {
+        return {{}, ReadTrouble::TooLarge, {}};
     }
     return result;
 }
 
-// The rename is only durable once the directory entry is on disk too.
-void syncDirectory(const QString& dir) {
+std::function<int(int)>& syncForTesting() {
+    static std::function<int(int)> sync;
+    return sync;
+}
+
+int syncData(int fd) {
+    return syncForTesting() ? syncForTesting()(fd) : ::fdatasync(fd);
+}
+
+QString errnoText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// The rename is only durable once the directory entry is on disk too. Empty
+// when it is, else why not.
+QString syncDirectory(const QString& dir) {
     const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
-        return;
+        return errnoText(errno);
     }
-    ::fsync(fd);
+    const int result = syncForTesting() ? syncForTesting()(fd) : ::fsync(fd);
+    const int error = errno;
     ::close(fd);
+    return result == 0 ? QString() : errnoText(error);
 }
 
 // QSaveFile keeps the mode but not the owner: a file handed to a shared
@@ -83,10 +112,66 @@ void keepOwnership(const QString& path, int fd) {
     if (fd < 0 || ::stat(QFile::encodeName(path).constData(), &old) != 0) {
         return;
     }
-    if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
-        (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+    if (::fchown(fd, old.st_uid, old.st_gid) == 0) {
+        return;
     }
+    [[maybe_unused]] const int groupOnly = ::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
 }
+
+// The file a write replaces, as QSaveFile finds it: a symbolic link is
+// followed to its target, which is rewritten beside itself while the link
+// stays.
+QString replacedFile(const QString& path) {
+    QFileInfo info(path);
+    for (int depth = 0; depth < 128 && info.isSymLink(); ++depth) {
+        info.setFile(info.symLinkTarget());
+    }
+    return info.isSymLink() ? path : info.filePath();
+}
+
+// Keeps the read-modify-write of every writer of the file, in this process
+// or another, to itself: two writers that read the same old text would
+// otherwise each rename their own new one over it, and the later would drop
+// the earlier one's entry. The lock is the kernel's (flock) on a file beside
+// the settings, so it goes with a writer that is killed and never blocks
+// the next one.
+class WriteLock {
+public:
+    explicit WriteLock(const QString& file) {
+        const QFileInfo info(file);
+        const QByteArray name =
+            QFile::encodeName(info.path() + QStringLiteral("/.") + info.fileName() + ".lock");
+        m_fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (m_fd < 0) { // made by another user
+            m_fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+        }
+    }
+    ~WriteLock() {
+        if (m_fd >= 0) {
+            ::close(m_fd); // and the lock with it
+        }
+    }
+    WriteLock(const WriteLock&) = delete;
+    WriteLock& operator=(const WriteLock&) = delete;
+
+    // False only when another writer kept it for the whole wait: a stopped
+    // process must not freeze the window. Where no lock file can be made
+    // the folder takes no new file either, and the write fails on its own.
+    bool acquire() {
+        constexpr int kWaitMs = 10000;
+        constexpr int kStepMs = 5;
+        for (int waited = 0; m_fd >= 0 && waited < kWaitMs; waited += kStepMs) {
+            if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK) {
+                return true;
+            }
+            ::usleep(kStepMs * 1000);
+        }
+        return m_fd < 0;
+    }
+
+private:
+    int m_fd = -1;
+};
 
 } // namespace
 
@@ -113,24 +198,34 @@ QString settingsDirectory(const QString& programDir, const QProcessEnvironment& 
     return base + QStringLiteral("/vemba-pc");
 }
 
-QString ReadSetting(const QString& programDir, const QString& section, const QString& key) {
+QString lookupSetting(const QByteArray& text, const QString& section, const QString& key) {
+    const auto value = profile::lookup(text, section.toLocal8Bit(), key.toLocal8Bit());
+    return value ? QString::fromLocal8Bit(clippedValue(*value)) : QString();
+}
+
+Snapshot readSnapshot(const QString& programDir) {
     const QString path = settingsPath(programDir);
-    if (!QFileInfo(path).isFile()) {
-        return {};
+    FileText current = currentText(path, programDir);
+    Snapshot snapshot;
+    snapshot.text = std::move(current.text);
+    // A folder not made yet holds no settings yet.
+    if (current.trouble != ReadTrouble::None && current.trouble != ReadTrouble::MissingDirectory) {
+        snapshot.problem = failure::startUpCannotRead(path, current.trouble, current.detail);
+        snapshot.tooLarge = current.trouble == ReadTrouble::TooLarge;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    const auto value = profile::lookup(file.readAll(), section.toLocal8Bit(), key.toLocal8Bit());
-    if (!value) {
-        return {};
-    }
-    return QString::fromLocal8Bit(clippedValue(*value));
+    return snapshot;
+}
+
+QString ReadSetting(const QString& programDir, const QString& section, const QString& key) {
+    return lookupSetting(readSnapshot(programDir).text, section, key);
+}
+
+void setSyncForTesting(std::function<int(int fd)> sync) {
+    syncForTesting() = std::move(sync);
 }
 
 WriteResult WriteSetting(const QString& programDir, const QString& section, const QString& key,
-                         const QString& value) {
+                         const QString& value, QByteArray* written) {
     const QString path = settingsPath(programDir);
     const QByteArray sectionBytes = section.toLocal8Bit();
     const QByteArray keyBytes = key.toLocal8Bit();
@@ -139,27 +234,55 @@ WriteResult WriteSetting(const QString& programDir, const QString& section, cons
     if (problem != profile::NameProblem::None) {
         return failure::badEntry(path, problem);
     }
+    // The folder where the new file is made and renamed: the link's target's.
+    const QString dir = QFileInfo(replacedFile(path)).path();
 
-    const FileText current = currentText(path, programDir);
-    if (!current.failure.ok()) {
-        return current.failure;
+    WriteLock lock(replacedFile(path));
+    if (!lock.acquire()) {
+        return failure::busy(path);
     }
-    const QByteArray text = profile::withEntry(current.text, sectionBytes, keyBytes, valueBytes);
+    FileText current = currentText(path, programDir);
+    if (current.trouble != ReadTrouble::None) {
+        return failure::cannotRead(path, programDir, current.trouble, current.detail);
+    }
+    const profile::Edit edit = profile::entryEdit(current.text, sectionBytes, keyBytes, valueBytes);
+    const qint64 head = edit.at;
+    const qint64 tail = current.text.size() - edit.at - edit.removed;
 
-    // QSaveFile writes a temporary file beside the old one, syncs it and
-    // renames it over: the file on disk is always the old or the new one. It
-    // refuses a file we may not write and keeps the file's mode. Unbuffered,
-    // because Qt 6.4 commits a buffered file even when the final flush runs
-    // out of disk space, which would replace the settings with an empty file.
+    // QSaveFile writes a temporary file beside the old one and renames it
+    // over: the file on disk is always the old or the new one. It refuses a
+    // file we may not write and keeps the file's mode. Unbuffered, because
+    // Qt 6.4 commits a buffered file even when the final flush runs out of
+    // disk space, which would replace the settings with an empty file. The
+    // text around the change is written from the old text as it stands.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        return failure::cannotCreate(path, programDir, file.errorString());
+        return failure::cannotCreate(path, dir, file.errorString());
     }
     keepOwnership(path, file.handle());
-    if (file.write(text) != text.size() || !file.commit()) {
-        return failure::cannotFinish(path, programDir, text.size(), file.errorString());
+    const qint64 size = head + edit.inserted.size() + tail;
+    if (file.write(current.text.constData(), head) != head ||
+        file.write(edit.inserted) != edit.inserted.size() ||
+        file.write(current.text.constData() + head + edit.removed, tail) != tail) {
+        return failure::cannotFinish(path, dir, size, file.errorString());
     }
-    syncDirectory(programDir);
+    // QSaveFile syncs too but ignores a failure, and a failed sync must not
+    // replace good settings with data that never reached the disk: the
+    // temporary file goes and the old one stays.
+    if (syncData(file.handle()) != 0) {
+        const QString detail = errnoText(errno);
+        file.cancelWriting();
+        return failure::cannotFinish(path, dir, size, detail);
+    }
+    if (!file.commit()) {
+        return failure::cannotFinish(path, dir, size, file.errorString());
+    }
+    if (const QString error = syncDirectory(dir); !error.isEmpty()) {
+        return failure::folderNotSynced(path, dir, error);
+    }
+    if (written != nullptr) {
+        *written = std::move(current.text.replace(edit.at, edit.removed, edit.inserted));
+    }
     return {};
 }
 

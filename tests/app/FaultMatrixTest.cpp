@@ -299,6 +299,13 @@ std::vector<Fault> faults() {
         QFile f(qEnvironmentVariable("VEMBA_PROGRAM_DIR") + "/30.wav");
         return f.open(QIODevice::ReadOnly) ? f.read(1000) : QByteArray();
     }();
+    const QByteArray tenMegabytes = [] {
+        QByteArray text;
+        for (int i = 0; text.size() < 10 * 1024 * 1024; ++i) {
+            text += "[S" + QByteArray::number(i) + "]\r\nK=" + QByteArray(60, 'x') + "\r\n";
+        }
+        return text + kKeepsake;
+    }();
     return {
         {.name = "no sound server",
          .arrange =
@@ -319,9 +326,12 @@ std::vector<Fault> faults() {
          .heard = {},
          .silent = {30.0, 450.0},
          .on = false},
-        {.name = "setting.ini is a directory",
+        {.name = "setting.ini is a directory: told at start-up",
          .arrange = [](Scene& s) { ASSERT_TRUE(QDir().mkpath(s.iniPath() + "/keep")); },
+         .act = [](Scene&) {},
          .seen = {QStringLiteral("setting.ini")},
+         .heard = {},
+         .on = false,
          .nothingLost = [](Scene& s) { EXPECT_TRUE(QDir(s.iniPath() + "/keep").exists()); }},
         {.name = "setting.ini is binary junk",
          .arrange =
@@ -333,16 +343,11 @@ std::vector<Fault> faults() {
                  }
                  putSettings(s, junk + "\n" + kKeepsake);
              }},
-        {.name = "setting.ini holds 10 MB of text",
-         .arrange =
-             [](Scene& s) {
-                 QByteArray text;
-                 for (int i = 0; text.size() < 10 * 1024 * 1024; ++i) {
-                     text +=
-                         "[S" + QByteArray::number(i) + "]\r\nK=" + QByteArray(60, 'x') + "\r\n";
-                 }
-                 putSettings(s, text + kKeepsake);
-             }},
+        {.name = "setting.ini holds 10 MB of text: not read, not written",
+         .arrange = [tenMegabytes](Scene& s) { putSettings(s, tenMegabytes); },
+         .seen = {QStringLiteral("4 MiB")},
+         .nothingLost =
+             [tenMegabytes](Scene& s) { EXPECT_TRUE(readAll(s.iniPath()) == tenMegabytes); }},
         {.name = "setting.ini is empty",
          .arrange = [](Scene& s) { putSettings(s, {}); },
          .nothingLost =

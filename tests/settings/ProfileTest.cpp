@@ -1,4 +1,5 @@
 #include "ProfileText.h"
+#include "SettingsStore.h"
 #include "iniEdit.h"
 
 #include <QFile>
@@ -113,6 +114,44 @@ TEST_F(IniFile, AHandEditedFileSurvivesAWriteOfAnotherEntry) {
     EXPECT_EQ(contents().toStdString(),
               QByteArray(before).replace("V = \"7\" \r\n", "V = 3\r\n").toStdString());
     EXPECT_EQ(QFileInfo(path()).permissions().toInt() & 0x0fff, 0x0640); // rw-r-----
+}
+
+// Up to the bound a file is read; one byte more and it is neither read nor
+// written for the rest of the run, and start-up says so once, naming the
+// file and the bound.
+TEST_F(IniFile, AFileOverTheBoundIsNeitherReadNorWritten) {
+    const QByteArray entry = "[Volume]\nV=3\n";
+    QByteArray text = QByteArray(kMaxFileBytes - entry.size(), '\n') + entry;
+    put(text);
+    EXPECT_EQ(ReadSetting(dir.path(), "Volume", "V"), "3");
+    put(text.prepend('\n'));
+    EXPECT_EQ(ReadSetting(dir.path(), "Volume", "V"), "");
+    EXPECT_FALSE(WriteSetting(dir.path(), "Volume", "V", "4").ok());
+    QStringList told;
+    vemba::SettingsStore store(dir.path(), [&told](const QString& m) { told << m; });
+    store.takeSnapshot();
+    EXPECT_EQ(store.ReadSetting("Volume", "V"), "");
+    store.WriteSetting("Volume", "V", "5");
+    store.dropSnapshot();
+    EXPECT_EQ(contents(), text);
+    put(entry); // shrunk by hand: still not written in this run
+    store.WriteSetting("Volume", "V", "6");
+    EXPECT_EQ(contents(), entry);
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].contains(path()) && told[0].contains("4 MiB")) << told[0].toStdString();
+}
+
+// Start-up's reads come from one reading of the file; the store's own
+// writes bring it up to date with the file.
+TEST_F(IniFile, ASnapshotIsReadOnceAndFollowsTheStoresWrites) {
+    put("[A]\nK=1\n[B]\nK=1\n");
+    vemba::SettingsStore store(dir.path());
+    store.takeSnapshot();
+    put("[A]\nK=2\n[B]\nK=2\n");
+    EXPECT_EQ(store.ReadSetting("A", "K"), "1");
+    store.WriteSetting("B", "K", "3");
+    EXPECT_EQ(store.ReadSetting("A", "K"), "2");
+    EXPECT_EQ(store.ReadSetting("B", "K"), "3");
 }
 
 } // namespace

@@ -2,7 +2,9 @@
 // read-only program directory: a few writes through the store, printing every
 // message it hands out and a last line once done. With "program" it is the
 // store a program gets, and it first names the directory chosen and last
-// reads the value back through a new store, as the next start would.
+// reads the value back through a new store, as the next start would. With
+// any other third word it writes keys of its own, [Race] <word><n>=<n>, for
+// the test of writers running side by side.
 
 #include "SettingsStore.h"
 
@@ -12,9 +14,10 @@
 
 int main(int argc, char** argv) {
     if (argc != 3 && argc != 4) {
-        return 2; // usage: DIR WRITES [program]
+        return 2; // usage: DIR WRITES [program | KEY-PREFIX]
     }
     const bool program = argc == 4 && std::strcmp(argv[3], "program") == 0;
+    const QString prefix = argc == 4 && !program ? QString(argv[3]) : QString();
     const auto print = [](const QString& message) {
         std::printf("MESSAGE %s\n", message.toUtf8().constData());
     };
@@ -24,7 +27,11 @@ int main(int argc, char** argv) {
         std::printf("DIRECTORY %s\n", settings.directory().toUtf8().constData());
     }
     for (int i = 1; i <= std::atoi(argv[2]); ++i) {
-        settings.WriteSetting("Volume", "V", QString::number(i));
+        if (prefix.isEmpty()) {
+            settings.WriteSetting("Volume", "V", QString::number(i));
+        } else {
+            settings.WriteSetting("Race", prefix + QString::number(i), QString::number(i));
+        }
     }
     if (program) {
         const QString read =

@@ -1,11 +1,15 @@
+#include "QtPrinters.h"
 #include "SettingsStore.h"
 #include "iniEdit.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <gtest/gtest.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -40,7 +44,7 @@ TEST(WriteFailure, TheFirstFailureOfARunIsToldOnceAndTheRunGoesOn) {
                  {"/gone", 0777, 0, "「<dir>」がありません"},
                  {"", 0777, 0444, "読み取り専用"},
                  {"", 0555, 0666, "書き込む権限"},
-                 {"", 0777, 0222, "読み取れない"}};
+                 {"", 0777, 0222, "読み取れません"}};
     const QByteArray before = "; mine\r\n[Volume]\r\nV=0\r\n[Other]\r\nX=y\r\n";
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reason);
@@ -119,6 +123,8 @@ TEST(SettingsPlace, BesideTheProgramElseInTheUsersConfigurationElseTold) {
         {"read-only, no XDG_CONFIG_HOME", "<ro>", "", "<home>", "<home>/.config/vemba-pc", false},
         {"read-only, relative XDG_CONFIG_HOME", "<ro>", "xdg", "<home>", "<home>/.config/vemba-pc",
          false},
+        {"read-only, XDG_CONFIG_HOME there", "<ro>", "<home>/xdg", "<home>", "<home>/xdg/vemba-pc",
+         false},
         {"configuration read-only too", "<ro>", "<ro>/xdg", "<home>", "<ro>/xdg/vemba-pc", true},
         {"no home at all", "<ro>", "", "", "<ro>", true},
     };
@@ -129,6 +135,7 @@ TEST(SettingsPlace, BesideTheProgramElseInTheUsersConfigurationElseTold) {
         SCOPED_TRACE(c.name);
         QTemporaryDir home;
         ASSERT_TRUE(QDir().mkpath(home.path() + "/prog"));
+        ASSERT_EQ(::mkdir(QFile::encodeName(home.path() + "/xdg").constData(), 0755), 0);
         const auto place = [&](QString s) {
             return s.replace("<ro>", ro).replace("<home>", home.path());
         };
@@ -155,6 +162,91 @@ TEST(SettingsPlace, BesideTheProgramElseInTheUsersConfigurationElseTold) {
         // The next start reads it back, from where it is on disk.
         EXPECT_TRUE(out.endsWith(c.told ? "READ \nDONE\n" : "READ 3\nDONE\n")) << out.toStdString();
         EXPECT_EQ(QFile::exists(path), !c.told);
+        // Folders made for the settings are the user's alone; one that was
+        // there keeps its mode.
+        const auto mode = [](const QString& p) {
+            struct stat st {};
+            return ::stat(QFile::encodeName(p).constData(), &st) == 0 ? st.st_mode & 07777 : 0U;
+        };
+        if (!c.told && c.settings.endsWith("vemba-pc")) {
+            const QString parent = QFileInfo(place(c.settings)).path();
+            EXPECT_EQ(mode(place(c.settings)), 0700U);
+            EXPECT_EQ(mode(parent), parent.endsWith("/xdg") ? 0755U : 0700U);
+        }
+    }
+}
+
+// Writers side by side, each changing keys of its own: every key is there at
+// the end, because each read-modify-write waits for the one before.
+TEST(ConcurrentWriters, NoWriterLosesAnotherOnesEntries) {
+    QTemporaryDir dir;
+    constexpr int kWriters = 4;
+    constexpr int kWrites = 25;
+    std::vector<std::unique_ptr<QProcess>> children;
+    for (int w = 0; w < kWriters; ++w) {
+        children.push_back(std::make_unique<QProcess>());
+        children.back()->start(VEMBA_SETTINGS_CHILD,
+                               {dir.path(), QString::number(kWrites), QString("w%1_").arg(w)});
+    }
+    for (auto& child : children) {
+        ASSERT_TRUE(child->waitForFinished(60000));
+        EXPECT_EQ(child->readAllStandardOutput(), "DONE\n");
+    }
+    int missing = 0;
+    for (int w = 0; w < kWriters; ++w) {
+        for (int i = 1; i <= kWrites; ++i) {
+            missing += iniEdit::ReadSetting(dir.path(), "Race", QString("w%1_%2").arg(w).arg(i)) ==
+                               QString::number(i)
+                           ? 0
+                           : 1;
+        }
+    }
+    EXPECT_EQ(missing, 0) << "of " << kWriters * kWrites << " entries";
+}
+
+// Where the data or the folder entry does not reach the disk, the write is
+// told as failed; a failed data sync keeps the old file and leaves no
+// temporary file. A link is followed: the target's folder takes the new file
+// and is the one synced and named.
+TEST(FailedSync, IsToldAndAFailedDataSyncKeepsTheOldFile) {
+    QTemporaryDir dir;
+    const QString real = dir.path() + "/real";
+    ASSERT_TRUE(QDir().mkpath(real) && QDir().mkpath(dir.path() + "/prog"));
+    const QString path = iniEdit::settingsPath(dir.path() + "/prog");
+    ASSERT_TRUE(QFile::link(real + "/setting.ini", path));
+    const QByteArray before = "[Volume]\nV=0\n";
+    {
+        QFile f(real + "/setting.ini");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(before) == before.size());
+    }
+    const auto pathOf = [](int fd) {
+        return QFileInfo(QString("/proc/self/fd/%1").arg(fd)).symLinkTarget();
+    };
+    for (const char* failing : {"file", "folder", ""}) {
+        SCOPED_TRACE(failing);
+        QStringList synced;
+        iniEdit::setSyncForTesting([&](int fd) {
+            const bool folder = QFileInfo(pathOf(fd)).isDir();
+            synced << (folder ? pathOf(fd) : QString("file"));
+            errno = EIO;
+            return QString(failing) == (folder ? "folder" : "file") ? -1 : 0;
+        });
+        const iniEdit::WriteResult r =
+            iniEdit::WriteSetting(dir.path() + "/prog", "Volume", "V", "7");
+        iniEdit::setSyncForTesting({});
+        EXPECT_EQ(r.ok(), QString(failing).isEmpty()) << r.reason().toStdString();
+        EXPECT_TRUE(QFileInfo(path).isSymLink());
+        EXPECT_EQ(QDir(real).entryList(QDir::Files).join(' '), "setting.ini") << "a file left";
+        if (QString(failing) == "file") {
+            EXPECT_EQ(fileText(path), before);
+            EXPECT_EQ(synced, QStringList{"file"}) << "renamed after a failed sync";
+        } else {
+            EXPECT_EQ(fileText(path), "[Volume]\nV=7\n");
+            EXPECT_EQ(synced, (QStringList{"file", real}));
+        }
+        if (QString(failing) == "folder") {
+            EXPECT_TRUE(r.reason().contains("「" + real + "」")) << r.reason().toStdString();
+        }
     }
 }
 
