@@ -1,5 +1,6 @@
 #include "HelpViewer.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QDesktopServices>
 #include <QHBoxLayout>
@@ -104,9 +105,10 @@ bool HelpBrowser::decodes(const QByteArray& bytes) {
            !reader.read().isNull();
 }
 
-QByteArray HelpBrowser::missingPicture() const {
-    static const QByteArray encoded = [this] {
-        QImage image = style()->standardIcon(QStyle::SP_FileIcon).pixmap(16, 16).toImage();
+QByteArray HelpBrowser::missingPicture() {
+    static const QByteArray encoded = [] {
+        QImage image =
+            QApplication::style()->standardIcon(QStyle::SP_FileIcon).pixmap(16, 16).toImage();
         if (image.isNull()) {
             image = QImage(1, 1, QImage::Format_ARGB32);
             image.fill(Qt::transparent);

@@ -43,7 +43,7 @@ public:
 private:
     static bool decodes(const QByteArray& bytes);
     // What a picture that is not in the file shows: the style's file icon.
-    QByteArray missingPicture() const;
+    static QByteArray missingPicture();
 
     std::unique_ptr<ChmArchive> m_archive;
 };
