@@ -245,7 +245,6 @@ TEST_F(HelpViewerTest, APageTooDeepToLayOutIsRefused) {
     shown->document()->size();
     EXPECT_EQ(shown->source().path(), "/deep.html");
     EXPECT_TRUE(shown->document()->rootFrame()->childFrames().isEmpty()) << "no table laid out";
-    EXPECT_FALSE(shown->toPlainText().isEmpty());
 }
 
 TEST(HelpViewerFailureTest, AFileItCannotUseOpensNoWindow) {
