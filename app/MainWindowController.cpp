@@ -224,10 +224,16 @@ void MainWindowController::MHelp1_Click() {
 void MainWindowController::MVersion_Click() {
     if (m_about == nullptr) {
         m_about = new frmAbout(m_form.windowIcon());
+        // The box has no taskbar button: left minimized when the main window
+        // closes, nothing would lead back to it, and the program would run on
+        // with no window to find.
+        QObject::connect(&m_form, &Form1::queryUnload, m_about, [about = m_about.data()] {
+            if (about->isMinimized()) {
+                BringForward(*about);
+            }
+        });
     }
-    m_about->show();
-    m_about->raise();
-    m_about->activateWindow();
+    BringForward(*m_about);
 }
 
 void MainWindowController::streamLost(const QString& message) {

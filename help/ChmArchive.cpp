@@ -3,6 +3,9 @@
 #include <QFile>
 #include <QtEndian>
 #include <chm_lib.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vemba {
 
@@ -157,11 +160,20 @@ bool directoryUsable(QFile& file, std::int64_t size, std::uint64_t directoryOffs
     return true;
 }
 
+// An open file descriptor, closed at the end of its scope.
+struct Descriptor {
+    explicit Descriptor(int descriptor) : fd(descriptor) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() { ::close(fd); }
+    int fd;
+};
+
 // The offset of the content section, or nothing when the header does not fit
 // the file.
-std::optional<std::uint64_t> checkHeader(const QString& path, std::int64_t size) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+std::optional<std::uint64_t> checkHeader(int fd, std::int64_t size) {
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle)) {
         return std::nullopt;
     }
     const QByteArray header = file.read(kHeaderV3);
@@ -240,12 +252,26 @@ ChmArchive::~ChmArchive() {
 }
 
 std::unique_ptr<ChmArchive> ChmArchive::open(const QString& path) {
-    const std::int64_t size = QFile(path).size();
-    const std::optional<std::uint64_t> content = checkHeader(path, size);
+    // Opened without blocking and refused unless a regular file: a FIFO or a
+    // device under the help file's name would hold the window thread in
+    // open() or read() for good. chmlib opens by name, so it is given this
+    // very file through /proc, not the name that may since point elsewhere.
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        return nullptr;
+    }
+    const Descriptor held{fd};
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        return nullptr;
+    }
+    const std::int64_t size = status.st_size;
+    const std::optional<std::uint64_t> content = checkHeader(fd, size);
     if (!content) {
         return nullptr;
     }
-    chmFile* file = chm_open(QFile::encodeName(path).constData());
+    chmFile* file = chm_open(QByteArray("/proc/self/fd/" + QByteArray::number(fd)).constData());
     if (file == nullptr) {
         return nullptr;
     }

@@ -1,16 +1,22 @@
 #include "HelpViewer.h"
 
+#include <QApplication>
+#include <QBuffer>
 #include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QImageReader>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QSplitter>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTextDocument>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <array>
 
 namespace vemba {
 
@@ -59,24 +65,152 @@ HelpBrowser::HelpBrowser(std::unique_ptr<ChmArchive> archive, QWidget* parent)
     setOpenLinks(false);
 }
 
+// Every answer is a value, never a null one: for a null answer Qt's text
+// document reads the URL from the disk itself (any file: URL or path), and a
+// picture that does not decode it loads by its name, relative to the working
+// directory. So only what the help file holds is ever shown.
 QVariant HelpBrowser::loadResource(int type, const QUrl& name) {
     const QUrl url = name.isRelative() ? source().resolved(name) : name;
-    if (url.scheme() != kScheme) {
-        return {};
-    }
-    const std::optional<QByteArray> bytes = m_archive->read(url.path());
-    if (!bytes) {
-        if (type == QTextDocument::HtmlResource) {
-            // Untitled on purpose: a page of the file always has a title.
+    const std::optional<QByteArray> bytes =
+        url.scheme() == kScheme ? m_archive->read(url.path()) : std::nullopt;
+    switch (type) {
+    case QTextDocument::HtmlResource: {
+        // Untitled on purpose: a page of the file always has a title.
+        if (!bytes) {
             return QStringLiteral("<p>ページが見つかりません: %1</p>")
                 .arg(url.path().toHtmlEscaped());
         }
-        return {};
+        QString html = DecodeHtml(*bytes);
+        if (!CheapToLayOut(html)) {
+            return QStringLiteral("<p>ページを表示できません: %1</p>")
+                .arg(url.path().toHtmlEscaped());
+        }
+        return html;
     }
-    if (type == QTextDocument::HtmlResource || type == QTextDocument::StyleSheetResource) {
-        return DecodeHtml(*bytes);
+    case QTextDocument::StyleSheetResource:
+        return bytes && bytes->size() <= kMaxPageChars ? DecodeHtml(*bytes) : QString();
+    case QTextDocument::ImageResource:
+        return bytes && decodes(*bytes) ? *bytes : missingPicture();
+    default:
+        return QByteArray();
     }
-    return *bytes;
+}
+
+bool HelpBrowser::decodes(const QByteArray& bytes) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    QImageReader reader(&buffer);
+    const QSize size = reader.size();
+    return size.isValid() && size.width() <= kMaxPictureSide && size.height() <= kMaxPictureSide &&
+           !reader.read().isNull();
+}
+
+QByteArray HelpBrowser::missingPicture() {
+    static const QByteArray encoded = [] {
+        QImage image =
+            QApplication::style()->standardIcon(QStyle::SP_FileIcon).pixmap(16, 16).toImage();
+        if (image.isNull()) {
+            image = QImage(1, 1, QImage::Format_ARGB32);
+            image.fill(Qt::transparent);
+        }
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
+        return png;
+    }();
+    return encoded;
+}
+
+// The page is scanned as Qt's parser reads it, erring on the side of more
+// and deeper elements: every "<name" opens one, "</name" closes up to the
+// nearest open one of that name, a paragraph, item or cell opened right
+// inside one of its own kind closes that one first, and an attribute value
+// in quotes runs to its closing quote.
+bool CheapToLayOut(const QString& html) {
+    if (html.size() > kMaxPageChars) {
+        return false;
+    }
+    static const QStringList kEmpty{"area",  "base", "br",   "col",   "embed",  "hr", "img",
+                                    "input", "link", "meta", "param", "source", "wbr"};
+    static const QStringList kClosedBySame{"p", "li", "dt", "dd", "tr", "td", "th", "option"};
+    // 3 to the power of the tables around an element, as far as it is allowed.
+    std::array<std::int64_t, 16> weights{};
+    weights[0] = 1;
+    for (std::size_t n = 1; n < weights.size(); ++n) {
+        weights[n] = weights[n - 1] * 3;
+    }
+    std::vector<QString> open;
+    std::size_t tables = 0;
+    std::int64_t weight = 0;
+    const qsizetype size = html.size();
+    qsizetype at = 0;
+    while ((at = html.indexOf(QLatin1Char('<'), at)) >= 0) {
+        if (QStringView(html).mid(at, 4) == QLatin1String("<!--")) {
+            at = html.indexOf(QLatin1String("-->"), at + 4);
+            if (at < 0) {
+                break;
+            }
+            continue;
+        }
+        const bool closing = at + 1 < size && html[at + 1] == QLatin1Char('/');
+        const qsizetype nameStart = at + (closing ? 2 : 1);
+        qsizetype nameEnd = nameStart;
+        while (nameEnd < size && html[nameEnd].isLetterOrNumber()) {
+            ++nameEnd;
+        }
+        if (nameEnd == nameStart) {
+            ++at;
+            continue;
+        }
+        const QString tag = html.mid(nameStart, nameEnd - nameStart).toLower();
+        // The tag's end: the first ">" outside a quoted attribute value.
+        qsizetype end = nameEnd;
+        while (end < size && html[end] != QLatin1Char('>')) {
+            if (html[end] == QLatin1Char('=')) {
+                qsizetype value = end + 1;
+                while (value < size && html[value].isSpace()) {
+                    ++value;
+                }
+                if (value < size &&
+                    (html[value] == QLatin1Char('"') || html[value] == QLatin1Char('\''))) {
+                    const qsizetype quote = html.indexOf(html[value], value + 1);
+                    end = quote < 0 ? size : quote;
+                }
+            }
+            ++end;
+        }
+        at = end;
+        if (closing) {
+            const auto match = std::find(open.rbegin(), open.rend(), tag);
+            if (match != open.rend()) {
+                const auto first = match.base() - 1;
+                tables -= static_cast<std::size_t>(
+                    std::count(first, open.end(), QStringLiteral("table")));
+                open.erase(first, open.end());
+            }
+            continue;
+        }
+        if (tables >= weights.size()) {
+            return false;
+        }
+        weight += weights.at(tables);
+        if (weight > kMaxPageWeight) {
+            return false;
+        }
+        if (kEmpty.contains(tag) || (end > nameEnd && html[end - 1] == QLatin1Char('/'))) {
+            continue;
+        }
+        if (!open.empty() && open.back() == tag && kClosedBySame.contains(tag)) {
+            open.pop_back();
+        }
+        open.push_back(tag);
+        tables += tag == QLatin1String("table") ? 1 : 0;
+        if (open.size() > kMaxPageDepth) {
+            return false;
+        }
+    }
+    return true;
 }
 
 HelpViewer* HelpViewer::create(std::unique_ptr<ChmArchive> archive, const QString& filePath) {

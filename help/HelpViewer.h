@@ -14,16 +14,37 @@ class QTreeWidgetItem;
 
 namespace vemba {
 
+// The bounds of a page that Qt's text document lays out in well under a
+// second. Layout time grows with the text and the elements, with the square
+// of the nesting depth, and by about 2.4 times for each table nested in a
+// table's cell: a page of 20 nested tables takes some 17 seconds, 40 would
+// take years. An element weighs 3 to the power of the tables around it. The
+// help file's pages hold a few hundred elements and tables at most two deep.
+inline constexpr qsizetype kMaxPageChars = 512 * 1024;
+inline constexpr std::size_t kMaxPageDepth = 256;
+inline constexpr std::int64_t kMaxPageWeight = 20000;
+// Whether a page keeps within those bounds, counted before Qt sees it.
+bool CheapToLayOut(const QString& html);
+
 // The page pane: its pages, style sheets and pictures come from the help
-// file, under URLs of the form chm:/path; nothing is read from the disk. It
-// owns the open file, so that the file outlives every read of the pane.
+// file, under URLs of the form chm:/path; nothing else is ever opened, not
+// even a path on the disk that a page names. A page beyond the layout bounds
+// is refused with a line of text. It owns the open file, so that the file
+// outlives every read of the pane.
 class HelpBrowser : public QTextBrowser {
 public:
+    // A picture's largest side in pixels; the help file's are a few hundred.
+    static constexpr int kMaxPictureSide = 4096;
+
     HelpBrowser(std::unique_ptr<ChmArchive> archive, QWidget* parent);
     QVariant loadResource(int type, const QUrl& name) override;
     const ChmArchive& archive() const { return *m_archive; }
 
 private:
+    static bool decodes(const QByteArray& bytes);
+    // What a picture that is not in the file shows: the style's file icon.
+    static QByteArray missingPicture();
+
     std::unique_ptr<ChmArchive> m_archive;
 };
 

@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 #include <QPointer>
+#include <QWidget>
 #include <algorithm>
 #include <vector>
 
@@ -41,10 +42,15 @@ WId HtmlHelp(WId /*caller*/, const QString& file, unsigned command, std::uintptr
         }
         viewers.emplace_back(viewer);
     }
-    viewer->show();
-    viewer->raise();
-    viewer->activateWindow();
+    BringForward(*viewer);
     return viewer->winId();
+}
+
+void BringForward(QWidget& window) {
+    window.setWindowState((window.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    window.show();
+    window.raise();
+    window.activateWindow();
 }
 
 WId OpenHelpContents(WId caller, const QString& path) {

@@ -113,5 +113,22 @@ TEST_F(AboutBoxTest, ProgramRunsUntilTheAboutBoxClosesToo) {
     EXPECT_TRUE(boxOpenAfterMainClosed);
 }
 
+// The box has no taskbar button: minimized, only the menu or the main
+// window's closing brings it back.
+TEST_F(AboutBoxTest, AMinimizedBoxComesBackFromTheMenuAndWhenTheMainWindowCloses) {
+    form->show();
+    QPointer<frmAbout> box = showAbout();
+    ASSERT_NE(box, nullptr);
+    box->showMinimized();
+    EXPECT_EQ(showAbout(), box);
+    EXPECT_FALSE(box->isMinimized());
+    EXPECT_TRUE(QTest::qWaitForWindowActive(box));
+    box->showMinimized();
+    form->close();
+    EXPECT_FALSE(box->isMinimized());
+    EXPECT_TRUE(box->isVisible());
+    box->close();
+}
+
 } // namespace
 } // namespace vemba

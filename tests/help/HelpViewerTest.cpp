@@ -1,9 +1,11 @@
 // The help viewer on the help file the build compiles: where it opens, that
 // every entry and link of the file leads somewhere, history and outside
-// links, one viewer per file, and no window at all for a file it cannot use.
+// links, one viewer per file, nothing read from outside the file, and no
+// window at all for a file it cannot use.
 
 #include "HelpViewer.h"
 
+#include "Deadline.h"
 #include "HelpFile.h"
 #include "HtmlHelp.h"
 #include "QtPrinters.h"
@@ -11,6 +13,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QLineEdit>
@@ -19,10 +22,12 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextBrowser>
+#include <QTextFrame>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace vemba {
 namespace {
@@ -180,14 +185,66 @@ TEST_F(HelpViewerTest, HistoryGoesBackAndForwardAndOutsideLinksGoToTheDesktop) {
 
 TEST_F(HelpViewerTest, OneViewerPerFileRaisedAgainUntilClosed) {
     const WId first = OpenHelpContents(0, helpFile());
-    viewers().front()->hide();
+    viewers().front()->showMinimized();
     EXPECT_EQ(OpenHelpContents(0, helpFile()), first);
     ASSERT_EQ(viewers().size(), 1);
     EXPECT_TRUE(viewers().front()->isVisible());
+    EXPECT_FALSE(viewers().front()->isMinimized());
     viewers().front()->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_NE(OpenHelpContents(0, helpFile()), 0u);
     EXPECT_EQ(viewers().size(), 1);
+}
+
+// Pictures, style sheets and pages that a page names outside the file: a
+// file: URL, a path, a path relative to the working directory, a Qt resource.
+// Each shows as a picture missing from the file would, and nothing is read.
+TEST_F(HelpViewerTest, NothingOutsideTheFileIsRead) {
+    ASSERT_NE(open(), nullptr);
+    QTemporaryDir dir;
+    QImage(7, 5, QImage::Format_RGB32).save(dir.filePath("outside.png"));
+    QFile css(dir.filePath("outside.css"));
+    ASSERT_TRUE(css.open(QIODevice::WriteOnly) && css.write("p { color: red }") > 0);
+    css.close();
+    const QString working = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    const QString png = dir.filePath("outside.png");
+    const QStringList names{QUrl::fromLocalFile(png).toString(), png, "outside.png",
+                            "qrc:/qt-project.org/styles/commonstyle/images/up-16.png"};
+    QString html = QStringLiteral("<link rel=\"stylesheet\" href=\"%1\">")
+                       .arg(QUrl::fromLocalFile(css.fileName()).toString());
+    for (const QString& name : names + QStringList{"chm:/none.png"}) {
+        html += QStringLiteral("<img src=\"%1\">").arg(name);
+    }
+    page->setHtml(html);
+    page->document()->size(); // lays the page out, pictures and all
+    QDir::setCurrent(working);
+
+    const auto picture = [&](const QString& name) {
+        const QVariant shown = page->document()->resource(QTextDocument::ImageResource, QUrl(name));
+        return shown.typeId() == QMetaType::QByteArray ? QImage::fromData(shown.toByteArray())
+                                                       : shown.value<QImage>();
+    };
+    const QImage missing = picture("chm:/none.png");
+    EXPECT_FALSE(missing.isNull());
+    for (const QString& name : names) {
+        EXPECT_TRUE(picture(name) == missing) << name.toStdString();
+    }
+    for (const int type : {QTextDocument::StyleSheetResource, QTextDocument::HtmlResource}) {
+        const QVariant read = page->document()->resource(type, QUrl::fromLocalFile(css.fileName()));
+        EXPECT_FALSE(read.toString().contains("{ color:")) << type;
+    }
+}
+
+// A page Qt could not lay out in a lifetime shows a line of text instead.
+TEST_F(HelpViewerTest, APageTooDeepToLayOutIsRefused) {
+    const Deadline deadline("showing a page of tables nested 40 deep");
+    const WId handle = OpenHelpContents(0, qEnvironmentVariable("VEMBA_HOSTILE_HELP"));
+    ASSERT_NE(handle, 0u);
+    auto* shown = viewers().front()->findChild<QTextBrowser*>(QStringLiteral("page"));
+    shown->document()->size();
+    EXPECT_EQ(shown->source().path(), "/deep.html");
+    EXPECT_TRUE(shown->document()->rootFrame()->childFrames().isEmpty()) << "no table laid out";
 }
 
 TEST(HelpViewerFailureTest, AFileItCannotUseOpensNoWindow) {
@@ -243,6 +300,13 @@ TEST(HelpViewerFailureTest, AFileItCannotUseOpensNoWindow) {
         EXPECT_EQ(QApplication::topLevelWidgets().size(), widgets) << "case " << i;
     }
     EXPECT_EQ(OpenHelpContents(0, dir.path()), 0u); // a directory
+    // A FIFO would hold the window thread in open() until someone writes.
+    QFile::remove(path);
+    ASSERT_EQ(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    {
+        const Deadline deadline("opening a FIFO as the help file");
+        EXPECT_EQ(OpenHelpContents(0, path), 0u);
+    }
 
     // Damage inside a file of the right size may go unseen until a page is
     // read; the viewer may open, but neither it nor chmlib may read astray
