@@ -16,6 +16,8 @@
 #include "QuitSignals.h"
 #include "SoundProbe.h"
 #include "Twips.h"
+#include "UserText.h"
+#include "WavBytes.h"
 #include "iniEdit.h"
 
 #include <QAbstractButton>
@@ -44,20 +46,6 @@ namespace {
 
 constexpr std::size_t kWindow = 24000; // half a second: every tone here falls on a bin
 
-double levelAt(const std::vector<float>& left, double frequency) {
-    double re = 0.0;
-    double im = 0.0;
-    double windowSum = 0.0;
-    for (std::size_t i = 0; i < left.size(); ++i) {
-        const double w = 0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * i / left.size());
-        const double phase = 2.0 * std::numbers::pi * frequency * i / probe::kRate;
-        re += w * left[i] * std::cos(phase);
-        im += w * left[i] * std::sin(phase);
-        windowSum += w;
-    }
-    return 20.0 * std::log10(2.0 * std::hypot(re, im) / windowSum + 1e-30);
-}
-
 QByteArray readAll(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
@@ -72,23 +60,6 @@ void writeAll(const QString& path, const QByteArray& bytes) {
 
 // A hand-written entry of the user's own that no fault may take away.
 const QByteArray kKeepsake = "[メモ]\r\n網戸=直した\r\n";
-
-// What the user sees must be Japanese: file names and paths stand in 「」,
-// and the sound library's own text may follow only in brackets.
-bool japaneseOnly(QString message) {
-    message.remove(QRegularExpression(QStringLiteral("「[^」]*」")));
-    message.remove(QRegularExpression(QStringLiteral("\\([^)]*\\)。?$")));
-    return !message.contains(QRegularExpression(QStringLiteral("[A-Za-z]{4,}")));
-}
-
-// The peak of the last `frames` frames of the left channel.
-float peakOfLast(const probe::SinkRecorder& recorder, std::size_t frames) {
-    float peak = 0.0F;
-    for (float v : probe::channel(recorder.samples(), 0, recorder.frames() - frames, frames)) {
-        peak = std::max(peak, std::abs(v));
-    }
-    return peak;
-}
 
 // The peak of the last millisecond before the recording fell silent against
 // the peak of the 20 ms before: small when the sound faded out, near 1 when
@@ -209,29 +180,7 @@ void switchOnChannel(Scene& s, int channel) {
     s.switchOn();
 }
 
-// A 16-bit mono WAV header with the given rate and data size, then `data`.
-QByteArray wav(int rate, quint32 dataBytes, const QByteArray& data) {
-    QByteArray b;
-    auto u32 = [&b](quint32 v) {
-        for (int i = 0; i < 4; ++i) {
-            b.append(char((v >> (8 * i)) & 0xFF));
-        }
-    };
-    auto u16 = [&b](quint16 v) { b.append(char(v & 0xFF)).append(char(v >> 8)); };
-    b.append("RIFF");
-    u32(36 + dataBytes);
-    b.append("WAVEfmt ");
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(static_cast<quint32>(rate));
-    u32(static_cast<quint32>(rate) * 2);
-    u16(2);
-    u16(16);
-    b.append("data");
-    u32(dataBytes);
-    return b + data;
-}
+using wavbytes::wav;
 
 // `seconds` of a 16-bit sine at `rate`.
 QByteArray sineWav(int rate, double frequency, int seconds) {
@@ -287,7 +236,7 @@ std::function<void(Scene&)> serverLost(bool forGood) {
         // busy machine.
         for (int waited = 0; waited < 10000 && !forGood; waited += 500) {
             s.recorder.recordFor(500);
-            if (s.recorder.frames() > kWindow && peakOfLast(s.recorder, kWindow / 4) > 1e-2F) {
+            if (s.recorder.frames() > kWindow && s.recorder.peakOfLast(kWindow / 4) > 1e-2F) {
                 break;
             }
         }
@@ -502,7 +451,7 @@ TEST_P(FaultMatrix, TheUserIsToldNothingIsLostAndTheProgramRuns) {
     EXPECT_EQ(scene.messages.size(), fault.seen.size()) << scene.messages.join('\n').toStdString();
     for (qsizetype i = 0; i < std::min(scene.messages.size(), fault.seen.size()); ++i) {
         EXPECT_TRUE(scene.messages[i].contains(fault.seen[i])) << scene.messages[i].toStdString();
-        EXPECT_TRUE(japaneseOnly(scene.messages[i])) << scene.messages[i].toStdString();
+        EXPECT_TRUE(usertext::japaneseOnly(scene.messages[i])) << scene.messages[i].toStdString();
     }
     if (fault.ends) {
         EXPECT_EQ(scene.exitCode, 0);
@@ -512,20 +461,19 @@ TEST_P(FaultMatrix, TheUserIsToldNothingIsLostAndTheProgramRuns) {
         };
         EXPECT_EQ(stored("Top"), QString::number(scene.form().y() * kTwipsPerPixel));
         EXPECT_EQ(stored("Left"), QString::number(scene.form().x() * kTwipsPerPixel));
-        EXPECT_LT(peakOfLast(recorder, kWindow), 1e-4F) << "still sounding";
+        EXPECT_LT(recorder.peakOfLast(kWindow), 1e-4F) << "still sounding";
         EXPECT_LT(endingRatio(recorder), 0.3) << "cut off instead of faded out";
         scene.window.reset();
         fault.nothingLost(scene);
         return;
     }
 
-    const std::vector<float> left =
-        probe::channel(recorder.samples(), 0, recorder.frames() - kWindow, kWindow);
+    const std::vector<float> left = recorder.last(kWindow);
     for (double f : fault.heard) {
-        EXPECT_GT(levelAt(left, f), -40.0) << f << " Hz is not heard";
+        EXPECT_GT(probe::levelAt(left, f), -40.0) << f << " Hz is not heard";
     }
     for (double f : fault.silent) {
-        EXPECT_LT(levelAt(left, f), -100.0) << f << " Hz is heard";
+        EXPECT_LT(probe::levelAt(left, f), -100.0) << f << " Hz is heard";
     }
     EXPECT_EQ(scene.form().optMediaMode(0)->isChecked(), fault.on);
     EXPECT_EQ(scene.lampRed(), fault.on);
@@ -537,7 +485,7 @@ TEST_P(FaultMatrix, TheUserIsToldNothingIsLostAndTheProgramRuns) {
     EXPECT_NE(scene.form().Check(1)->isChecked(), ticked);
     QTest::mouseClick(scene.form().optMediaMode(1), Qt::LeftButton);
     ASSERT_TRUE(recorder.recordFor(1000));
-    EXPECT_LT(peakOfLast(recorder, kWindow), 1e-4F) << "OFF does not silence";
+    EXPECT_LT(recorder.peakOfLast(kWindow), 1e-4F) << "OFF does not silence";
     scene.form().close();
     scene.window.reset();
 

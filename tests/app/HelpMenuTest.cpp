@@ -26,7 +26,6 @@ QList<HelpViewer*> viewers() {
 
 class HelpMenuTest : public testing::WindowTest {
 protected:
-    void SetUp() override { makeForm(); }
     void TearDown() override { qDeleteAll(viewers()); }
 };
 

@@ -30,8 +30,7 @@ constexpr std::size_t kWindow = 24000;
 // a change to be heard even on a busy machine.
 probe::Tone heard(probe::SinkRecorder& recorder) {
     recorder.recordFrames(probe::kRate * 3 / 2);
-    return probe::dominantTone(
-        probe::channel(recorder.samples(), 0, recorder.frames() - kWindow, kWindow));
+    return probe::dominantTone(recorder.last(kWindow));
 }
 
 TEST(WaylandSession, TheWindowOpensOnTheSessionsPlatformPlaysAndKeepsOnlyAPlaceItKnows) {

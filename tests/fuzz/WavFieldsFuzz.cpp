@@ -1,4 +1,5 @@
 #include "FuzzedTone.h"
+#include "WavBytes.h"
 
 #include <QtEndian>
 #include <cmath>
@@ -10,12 +11,6 @@
 // length its data gives and, at the output rate, to its very samples.
 
 namespace {
-
-template <typename T> void put(QByteArray& out, T value) {
-    char bytes[sizeof(T)];
-    qToLittleEndian(value, bytes);
-    out.append(bytes, sizeof(T));
-}
 
 template <typename T> T pick(FuzzedDataProvider& in, std::initializer_list<T> usual) {
     if (in.ConsumeIntegralInRange(0, 7) == 0) {
@@ -45,29 +40,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string samples = in.ConsumeRemainingBytesAsString();
     const auto dataSize = sizeTrue ? std::uint32_t(samples.size()) : claimedSize;
 
-    QByteArray fmt;
-    put(fmt, format);
-    put(fmt, channels);
-    put(fmt, rate);
-    put(fmt, byteRate);
-    put(fmt, blockAlign);
-    put(fmt, bits);
+    QByteArray extension;
     if (format == 0xFFFE) {
-        put<std::uint16_t>(fmt, 22);
-        put<std::uint16_t>(fmt, bits);
-        put<std::uint32_t>(fmt, channels == 1 ? 0x4 : 0x3);
-        fmt.append("\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 16);
+        using vemba::wavbytes::put;
+        put<std::uint16_t>(extension, 22);
+        put<std::uint16_t>(extension, bits);
+        put<std::uint32_t>(extension, channels == 1 ? 0x4 : 0x3);
+        extension.append("\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 16);
     }
-    QByteArray file("RIFF");
-    put<std::uint32_t>(file, std::uint32_t(4 + 8 + fmt.size() + 8 + samples.size()));
-    file.append("WAVEfmt ");
-    put<std::uint32_t>(file, std::uint32_t(fmt.size()));
-    file.append(fmt);
-    file.append("data");
-    put(file, dataSize);
-    file.append(samples.data(), qsizetype(samples.size()));
+    const QByteArray wav =
+        vemba::wavbytes::file({format, channels, rate, byteRate, blockAlign, bits, extension},
+                              dataSize, QByteArray(samples.data(), qsizetype(samples.size())));
 
-    const auto sound = loadFuzzedTone(QStringLiteral("fields.wav"), file, kOutputRate);
+    const auto sound = loadFuzzedTone(QStringLiteral("fields.wav"), wav, kOutputRate);
     if (!sound) {
         return 0;
     }

@@ -2,6 +2,7 @@
 
 // Readable failure messages for Qt's text types in GoogleTest assertions.
 
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <ostream>
@@ -16,4 +17,8 @@ inline void PrintTo(const QStringList& list, std::ostream* os) {
         *os << (i == 0 ? " \"" : ", \"") << list[i].toStdString() << '"';
     }
     *os << " }";
+}
+
+inline void PrintTo(const QRect& r, std::ostream* os) {
+    *os << r.x() << "," << r.y() << " " << r.width() << "x" << r.height();
 }

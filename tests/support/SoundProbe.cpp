@@ -131,6 +131,33 @@ bool SinkRecorder::recordFor(int ms) {
     return m_process.state() == QProcess::Running;
 }
 
+std::vector<float> SinkRecorder::last(std::size_t frames, int ch) const {
+    return channel(m_samples, ch, this->frames() - std::min(frames, this->frames()), frames);
+}
+
+float SinkRecorder::peakOfLast(std::size_t frames) const {
+    float peak = 0.0F;
+    for (std::size_t i = m_samples.size() - 2 * std::min(frames, this->frames());
+         i < m_samples.size(); ++i) {
+        peak = std::max(peak, std::abs(m_samples[i]));
+    }
+    return peak;
+}
+
+double levelAt(const std::vector<float>& mono, double frequency, int rate) {
+    double re = 0.0;
+    double im = 0.0;
+    double windowSum = 0.0;
+    for (std::size_t i = 0; i < mono.size(); ++i) {
+        const double w = 0.5 - 0.5 * std::cos(2.0 * M_PI * double(i) / double(mono.size()));
+        const double phase = 2.0 * M_PI * frequency * double(i) / rate;
+        re += w * mono[i] * std::cos(phase);
+        im += w * mono[i] * std::sin(phase);
+        windowSum += w;
+    }
+    return 20.0 * std::log10(2.0 * std::hypot(re, im) / windowSum + 1e-30);
+}
+
 std::vector<float> channel(const std::vector<float>& stereo, int ch, std::size_t from,
                            std::size_t count) {
     std::vector<float> out;

@@ -47,6 +47,10 @@ public:
     // was held up, the frames that arrive first are old ones.
     bool recordFor(int ms);
     std::size_t frames() const { return m_samples.size() / 2; }
+    // One channel (0 left, 1 right) of the last `frames` frames.
+    std::vector<float> last(std::size_t frames, int ch = 0) const;
+    // The largest magnitude on either side in the last `frames` frames.
+    float peakOfLast(std::size_t frames) const;
     // Interleaved stereo, everything recorded so far.
     const std::vector<float>& samples() const { return m_samples; }
 
@@ -61,6 +65,10 @@ private:
 // One channel (0 left, 1 right) of interleaved stereo, frames [from, from + count).
 std::vector<float> channel(const std::vector<float>& stereo, int ch, std::size_t from,
                            std::size_t count);
+
+// The amplitude of `frequency` in `mono`, in dB re full scale: one bin of a
+// Hann-windowed DFT, so that neighbouring tones do not leak in.
+double levelAt(const std::vector<float>& mono, double frequency, int rate = kRate);
 
 struct Tone {
     double frequency = 0.0;  // Hz, to the nearest FFT bin
