@@ -147,9 +147,21 @@ TEST_F(Output, ManyChangesInARowLeaveTheLoopInStep) {
     std::unique_ptr<SoundBuffer> lowBuffer = load("30.wav");
     ASSERT_TRUE(lowBuffer);
     ASSERT_TRUE(lowBuffer->play(DSBPLAY_LOOPING).ok());
-    // Recorded without a pause, so that parec never waits on us.
-    recorder.recordFrames(probe::kRate / 2);
-    const std::size_t before = recorder.frames() - kProbeFrames;
+    // The reference is the first tenth of a second played whole at full
+    // level: on a busy machine the sound may begin long after Play, and a
+    // reference taken from the silence or the fade-in before it would
+    // point anywhere in the loop. Recorded without a pause, so that parec
+    // never waits on us.
+    std::size_t before = 0;
+    for (int tries = 0; tries < 50; ++tries) {
+        recorder.recordFrames(probe::kRate / 10);
+        const std::vector<float> probe = last(recorder, kProbeFrames);
+        if (framesOffTheLoop(probe, *lowFile, loopStart(probe, *lowFile)) == 0) {
+            before = recorder.frames() - kProbeFrames;
+            break;
+        }
+    }
+    ASSERT_NE(before, 0u) << "the tone never played whole";
     for (int change = 0; change < 40; ++change) {
         ASSERT_TRUE(lowBuffer->setVolume(change % 2 == 0 ? -300 : 0).ok());
         recorder.recordFor(30);
