@@ -154,11 +154,12 @@ public:
     WriteLock(const WriteLock&) = delete;
     WriteLock& operator=(const WriteLock&) = delete;
 
-    // False only when another writer kept it for the whole wait: a stopped
-    // process must not freeze the window. Where no lock file can be made
-    // the folder takes no new file either, and the write fails on its own.
+    // False only when another writer kept it for a whole second, far longer
+    // than a write takes: a stopped process must not freeze the window.
+    // Where no lock file can be made the folder takes no new file either,
+    // and the write fails on its own.
     bool acquire() {
-        constexpr int kWaitMs = 10000;
+        constexpr int kWaitMs = 1000;
         constexpr int kStepMs = 5;
         for (int waited = 0; m_fd >= 0 && waited < kWaitMs; waited += kStepMs) {
             if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK) {
