@@ -91,14 +91,16 @@ protected:
     QTextBrowser* page = nullptr;
 };
 
-TEST_F(HelpViewerTest, OpensAtTheDefaultTopicWithAFilterableIndex) {
+// It opens at the default topic, and every entry, link and picture leads
+// to something in the file.
+TEST_F(HelpViewerTest, EveryEntryLinkAndPictureOpensSomethingInTheFile) {
     HelpViewer* viewer = open();
     ASSERT_NE(viewer, nullptr);
-    EXPECT_EQ(viewer->windowTitle(), QStringLiteral("ヴェンバPC ヘルプ"));
     EXPECT_EQ(page->documentTitle(), QStringLiteral("ヴェンバPCについて"));
+    auto* contents = viewer->findChild<QTreeWidget*>(QStringLiteral("contents"));
+    auto* index = viewer->findChild<QListWidget*>(QStringLiteral("index"));
     // The filter keeps the keywords that hold its text, whatever the case.
     viewer->findChild<QLineEdit*>(QStringLiteral("filter"))->setText(QStringLiteral("SETTING"));
-    auto* index = viewer->findChild<QListWidget*>(QStringLiteral("index"));
     QStringList shown;
     for (int row = 0; row < index->count(); ++row) {
         if (!index->item(row)->isHidden()) {
@@ -106,13 +108,6 @@ TEST_F(HelpViewerTest, OpensAtTheDefaultTopicWithAFilterableIndex) {
         }
     }
     EXPECT_EQ(shown, QStringList{QStringLiteral("setting.ini")});
-}
-
-TEST_F(HelpViewerTest, EveryEntryLinkAndPictureOpensSomethingInTheFile) {
-    HelpViewer* viewer = open();
-    ASSERT_NE(viewer, nullptr);
-    auto* contents = viewer->findChild<QTreeWidget*>(QStringLiteral("contents"));
-    auto* index = viewer->findChild<QListWidget*>(QStringLiteral("index"));
     int entries = 0;
     const auto check = [&](const QVariant& local, const QString& name, const auto& activate) {
         ASSERT_TRUE(local.isValid()) << name.toStdString();
@@ -258,12 +253,12 @@ TEST(HelpViewerFailureTest, AFileItCannotUseOpensNoWindow) {
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("Vemba_PC.chm"));
-    const auto put = [&](const std::optional<QByteArray>& bytes) { // nothing: no file at all
+    const auto put = [&](const QByteArray& bytes) {
         QFile::remove(path);
         QFile file(path);
-        return !bytes || (file.open(QIODevice::WriteOnly) && file.write(*bytes) == bytes->size());
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
     };
-    std::vector<std::optional<QByteArray>> cases{std::nullopt, QByteArray(), noise, badHeader};
+    QList<QByteArray> cases{QByteArray(), noise, badHeader};
     // LZX control data chmlib would set up no decoder for: an unknown version,
     // a window too large or none (chm_open divides by it), no windows per reset.
     const qsizetype lzxc = good.indexOf("LZXC");
@@ -294,7 +289,7 @@ TEST(HelpViewerFailureTest, AFileItCannotUseOpensNoWindow) {
         cases.push_back(good.left(cut)); // truncated
     }
     const qsizetype widgets = QApplication::topLevelWidgets().size();
-    for (std::size_t i = 0; i < cases.size(); ++i) {
+    for (qsizetype i = 0; i < cases.size(); ++i) {
         ASSERT_TRUE(put(cases[i]));
         EXPECT_EQ(OpenHelpContents(0, path), 0u) << "case " << i;
         EXPECT_EQ(QApplication::topLevelWidgets().size(), widgets) << "case " << i;

@@ -1,13 +1,15 @@
 // A write killed at any of its system calls, or at any moment, leaves the old
 // file or the new one, never a mix, and the switch happens at the rename.
 
+#include "SettingsFiles.h"
 #include "iniEdit.h"
 
 #include <QDir>
-#include <QFile>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <random>
 #include <signal.h>
 #include <sys/ptrace.h>
@@ -20,16 +22,6 @@ namespace {
 
 using namespace vemba;
 
-QByteArray contents(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void put(const QString& path, const QByteArray& text) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(text) == text.size());
-}
-
 // Forked children draw the same temporary names: clears what a kill left.
 void clearLeftovers(const QString& dir) {
     for (const QString& name : QDir(dir).entryList({"setting.ini.*"}, QDir::Files | QDir::Hidden)) {
@@ -38,41 +30,60 @@ void clearLeftovers(const QString& dir) {
 }
 
 // The long run of scripts/settings-kill-test (VEMBA_SETTINGS_KILLS kills; 200
-// here): a writer that writes again and again is killed at random moments,
-// and after every kill the file is whole, as one of the writes left it.
+// here). A writer writes b, c, ... z, b, ... and reports each completed write
+// on a pipe; it is killed at a random moment within the length of one write,
+// measured first, and every other time only after its first write, so that
+// kills land inside later writes too. After n reported writes the file holds
+// the n-th or the next one, whole.
 TEST(KillDuringWrite, RandomMomentsLeaveOldOrNewValues) {
     QTemporaryDir dir;
     const QString path = iniEdit::settingsPath(dir.path());
-    const auto text = [](char c) { return "[Volume]\nV=" + QByteArray(3000, c) + "\n"; };
-    put(path, text('a'));
+    const auto value = [](int n) { return QString(3000, QChar('b' + n % 25)); };
+    const auto text = [&](int n) { return "[Volume]\nV=" + value(n).toLatin1() + "\n"; };
+    QElapsedTimer clock;
+    clock.start();
+    for (int n = 0; n < 10; ++n) {
+        ASSERT_TRUE(iniEdit::WriteSetting(dir.path(), "Volume", "V", value(n)).ok());
+    }
+    std::mt19937 rng(std::random_device{}());
+    std::uniform_int_distribution<qint64> delayUs(0, clock.nsecsElapsed() / 10000);
     const int asked = qEnvironmentVariableIntValue("VEMBA_SETTINGS_KILLS");
     const int kills = asked > 0 ? asked : 200;
-    std::mt19937 rng(std::random_device{}());
-    std::uniform_int_distribution<int> delayUs(0, 10000);
-    int changes = 0;
+    int afterAWrite = 0;
     for (int i = 0; i < kills && !HasFailure(); ++i) {
         clearLeftovers(dir.path());
-        const QByteArray before = contents(path);
+        const QByteArray before = readFile(path);
+        int reports[2];
+        ASSERT_EQ(::pipe(reports), 0);
         const pid_t pid = fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
-            for (char c = 'b';; c = c == 'z' ? 'b' : static_cast<char>(c + 1)) {
-                iniEdit::WriteSetting(dir.path(), "Volume", "V", QString(3000, QChar(c)));
+            for (int n = 0; iniEdit::WriteSetting(dir.path(), "Volume", "V", value(n)).ok(); ++n) {
+                (void)!::write(reports[1], "w", 1);
             }
+            _exit(3);
         }
+        ::close(reports[1]);
+        pollfd firstWrite{reports[0], POLLIN, 0};
+        const bool waited = i % 2 == 0 || ::poll(&firstWrite, 1, 30000) == 1;
         ::usleep(static_cast<useconds_t>(delayUs(rng)));
         ::kill(pid, SIGKILL);
-        ::waitpid(pid, nullptr, 0);
-        const QByteArray after = contents(path);
-        bool whole = false;
-        for (char c = 'a'; c <= 'z'; ++c) {
-            whole = whole || after == text(c);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        char byte = 0;
+        int done = 0;
+        while (::read(reports[0], &byte, 1) == 1) {
+            ++done;
         }
-        EXPECT_TRUE(whole) << "torn by kill " << i;
-        changes += after != before ? 1 : 0;
+        ::close(reports[0]);
+        EXPECT_TRUE(waited) << "no write done in 30 s";
+        EXPECT_TRUE(WIFSIGNALED(status)) << "a write failed";
+        const QByteArray after = readFile(path);
+        EXPECT_TRUE(after == (done == 0 ? before : text(done - 1)) || after == text(done))
+            << "kill " << i << " after " << done << " writes";
+        afterAWrite += done > 0 ? 1 : 0;
     }
-    std::printf("%d kills, %d of them after a completed write\n", kills, changes);
-    EXPECT_GT(changes, 0) << "no write got done: the kills tested nothing";
+    std::printf("%d kills, %d of them after a completed write\n", kills, afterAWrite);
 }
 
 #if defined(PTRACE_GET_SYSCALL_INFO)
@@ -125,12 +136,12 @@ TEST(KillDuringWrite, TheFileSwitchesFromOldToNewAtTheRenameOnly) {
     const QString path = iniEdit::settingsPath(dir.path());
     const QByteArray before =
         "[Position]\nTop=1\n[Volume]\nV=" + QByteArray(3000, 'o') + "\n[W]\nF=2\n";
-    put(path, before);
+    ASSERT_TRUE(writeFile(path, before));
     const auto calls = traceWrite(dir.path(), 0);
     if (calls.empty()) {
         GTEST_SKIP() << "cannot trace a child process here";
     }
-    const QByteArray after = contents(path);
+    const QByteArray after = readFile(path);
     ASSERT_EQ(after, QByteArray(before).replace(QByteArray(3000, 'o'), QByteArray(3000, 'n')));
     const auto rename = std::find_if(calls.begin(), calls.end(), isRename);
     ASSERT_NE(rename, calls.end()) << "the new file must replace the old one by a rename";
@@ -139,13 +150,13 @@ TEST(KillDuringWrite, TheFileSwitchesFromOldToNewAtTheRenameOnly) {
     EXPECT_TRUE(std::any_of(rename, calls.end(), isSync))
         << "the rename must reach the disk before the write returns";
     for (std::size_t k = 1; k <= calls.size(); ++k) {
-        put(path, before);
+        ASSERT_TRUE(writeFile(path, before));
         // Judged on this run's own calls (the allocator may add one here and
         // there): those before the killed one have completed.
         const auto run = traceWrite(dir.path(), k);
         const auto done = run.end() - (run.size() == k ? 1 : 0);
         const bool renamed = std::any_of(run.begin(), done, isRename);
-        EXPECT_TRUE(contents(path) == (renamed ? after : before))
+        EXPECT_TRUE(readFile(path) == (renamed ? after : before))
             << (renamed ? "not the new file" : "not the old file")
             << ": killed on entry to system call " << k << " of " << run.size() << " (number "
             << (run.empty() ? 0 : run.back()) << ")";

@@ -1,8 +1,9 @@
 #include "ProfileText.h"
+#include "SettingsFiles.h"
 #include "SettingsStore.h"
 #include "iniEdit.h"
 
-#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <optional>
@@ -62,14 +63,8 @@ class IniFile : public testing::Test {
 protected:
     QTemporaryDir dir;
     QString path() const { return settingsPath(dir.path()); }
-    void put(const QByteArray& text) {
-        QFile f(path());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(text) == text.size());
-    }
-    QByteArray contents() const {
-        QFile f(path());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
+    void put(const QByteArray& text) { ASSERT_TRUE(writeFile(path(), text)); }
+    QByteArray contents() const { return readFile(path()); }
 };
 
 TEST_F(IniFile, EveryValueReadsBackAsWrittenInOneEntryOrIsRefused) {
