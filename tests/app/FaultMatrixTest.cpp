@@ -32,13 +32,20 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <csignal>
+#include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <numbers>
 #include <random>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <thread>
 #include <unistd.h>
 
 namespace vemba {
@@ -243,6 +250,177 @@ std::function<void(Scene&)> serverLost(bool forGood) {
     };
 }
 
+// Runs `rescue` once on a thread of its own: `ms` from now, or at finish(),
+// whichever comes first. It frees a window thread stuck on something outside
+// the process, so that a row that regresses fails instead of hanging.
+class Rescue {
+public:
+    Rescue(int ms, std::function<void()> rescue)
+        : m_thread([this, ms, rescue = std::move(rescue)] {
+              {
+                  std::unique_lock<std::mutex> hold(m_lock);
+                  m_cameFirst = !m_finishing.wait_for(hold, std::chrono::milliseconds(ms),
+                                                      [this] { return m_finished; });
+              }
+              rescue();
+          }) {}
+    ~Rescue() { finish(); }
+    Rescue(const Rescue&) = delete;
+    Rescue& operator=(const Rescue&) = delete;
+    // Whether the rescue had come before.
+    bool finish() {
+        {
+            const std::lock_guard<std::mutex> hold(m_lock);
+            m_finished = true;
+        }
+        m_finishing.notify_all();
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+        return m_cameFirst;
+    }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_finishing;
+    bool m_finished = false;
+    bool m_cameFirst = false;
+    std::thread m_thread; // last: starts once the rest is there
+};
+
+// The test server's process, or 0.
+pid_t soundServerPid() {
+    QFile f(qEnvironmentVariable("VEMBA_SOUND_DIR") + "/pid");
+    return f.open(QIODevice::ReadOnly) ? f.readAll().trimmed().toInt() : 0;
+}
+
+void continueSoundServer() {
+    if (const pid_t pid = soundServerPid(); pid > 1) {
+        ::kill(pid, SIGCONT);
+    }
+}
+
+// While it lives, the sound server is there and does not answer: the test
+// server stopped, or PULSE_SERVER leading to a socket that takes connections
+// and never reads them. SDL_AUDIODRIVER is unset, as most users have it.
+// After a few seconds the server answers or goes anyway (see Rescue).
+class Unanswering {
+public:
+    explicit Unanswering(bool stopTestServer) {
+        qunsetenv("SDL_AUDIODRIVER");
+        if (stopTestServer) {
+            const pid_t pid = soundServerPid();
+            if (pid > 1 && ::kill(pid, SIGSTOP) == 0) {
+                m_rescue = std::make_unique<Rescue>(kRescueMs, [pid] { ::kill(pid, SIGCONT); });
+            }
+            return;
+        }
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray path =
+            QFile::encodeName(QDir::tempPath()) + "/vemba-silent-" + QByteArray::number(::getpid());
+        ::unlink(path.constData());
+        m_socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (m_socket < 0 || path.size() >= qsizetype(sizeof address.sun_path)) {
+            return;
+        }
+        std::copy(path.begin(), path.end(), address.sun_path);
+        if (::bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+            ::listen(m_socket, 16) == 0) {
+            qputenv("PULSE_SERVER", "unix:" + path);
+            m_rescue = std::make_unique<Rescue>(kRescueMs, [this, path] {
+                ::close(m_socket); // resets the connections it holds
+                ::unlink(path.constData());
+            });
+        }
+    }
+    ~Unanswering() {
+        if (m_rescue) {
+            m_rescue->finish();
+        } else if (m_socket >= 0) {
+            ::close(m_socket);
+        }
+        qputenv("PULSE_SERVER", m_pulse);
+        if (!m_sdl.isNull()) {
+            qputenv("SDL_AUDIODRIVER", m_sdl);
+        }
+    }
+    Unanswering(const Unanswering&) = delete;
+    Unanswering& operator=(const Unanswering&) = delete;
+    bool ready() const { return m_rescue != nullptr; }
+    // The server answers or goes; whether the rescue had come before.
+    bool end() { return m_rescue->finish(); }
+
+private:
+    // Well past the few seconds a try to connect may take.
+    static constexpr int kRescueMs = 8000;
+    QByteArray m_pulse = qgetenv("PULSE_SERVER");
+    QByteArray m_sdl = qgetenv("SDL_AUDIODRIVER");
+    int m_socket = -1;
+    std::unique_ptr<Rescue> m_rescue;
+};
+
+// ON while the server does not answer: the window goes on at once, and the
+// user is told once, when the try gives up on the server.
+std::function<void(Scene&)> switchOnUnanswered(bool stopTestServer) {
+    return [stopTestServer](Scene& s) {
+        Unanswering server(stopTestServer);
+        ASSERT_TRUE(server.ready());
+        bool beatFirst = false;
+        QTimer beat;
+        beat.setSingleShot(true);
+        beat.callOnTimeout([&s, &beatFirst] { beatFirst = s.messages.isEmpty(); });
+        beat.start(200);
+        switchOnLowAndHigh(s);
+        EXPECT_TRUE(s.messages.isEmpty() && s.form().optMediaMode(0)->isChecked())
+            << "the click waited for the server";
+        ASSERT_TRUE(QTest::qWaitFor([&s] { return !s.messages.isEmpty(); }, 20000));
+        EXPECT_TRUE(beatFirst) << "the window stood still while the server did not answer";
+        EXPECT_FALSE(server.end()) << "told only once the server had answered or gone";
+    };
+}
+
+std::atomic<bool> g_netCaught{false};
+
+// Stands in for the quit signals' safety net while it lives, and only notes
+// that it was needed: the net's exit with status 0 would hide a window thread
+// that never came back.
+class NetWatch {
+public:
+    NetWatch() {
+        g_netCaught = false;
+        struct sigaction note {};
+        note.sa_handler = [](int) { g_netCaught = true; };
+        sigemptyset(&note.sa_mask);
+        note.sa_flags = SA_RESTART;
+        ::sigaction(SIGALRM, &note, &m_net);
+    }
+    ~NetWatch() { ::sigaction(SIGALRM, &m_net, nullptr); }
+    NetWatch(const NetWatch&) = delete;
+    NetWatch& operator=(const NetWatch&) = delete;
+    bool caught() const { return g_netCaught; }
+
+private:
+    struct sigaction m_net {};
+};
+
+// `signal` comes while ON waits for a server that does not answer: the
+// program ends the normal way, not through the safety net.
+std::function<void(Scene&)> quitUnanswered(int signal, bool stopTestServer) {
+    return [signal, stopTestServer](Scene& s) {
+        Unanswering server(stopTestServer);
+        ASSERT_TRUE(server.ready());
+        NetWatch net;
+        Rescue quit(300, [signal] { ::kill(::getpid(), signal); });
+        switchOnLowAndHigh(s);
+        QTimer hang;
+        hang.callOnTimeout([] { QCoreApplication::exit(99); });
+        hang.start(10000);
+        s.exitCode = QApplication::exec();
+        EXPECT_FALSE(net.caught()) << "ended by the safety net: the window thread was stuck";
+    };
+}
+
 std::vector<Fault> faults() {
     const QByteArray cutOff = [] {
         QFile f(qEnvironmentVariable("VEMBA_PROGRAM_DIR") + "/30.wav");
@@ -403,6 +581,60 @@ std::vector<Fault> faults() {
          .act = [](Scene& s) { switchOnChannel(s, 2); },
          .heard = {7500.0},
          .silent = {14550.0}},
+        {.name = "a tone file that is a FIFO",
+         .arrange =
+             [](Scene& s) {
+                 keepsakeSettings(s);
+                 const QByteArray fifo = QFile::encodeName(s.programDir + "/30.wav");
+                 ASSERT_TRUE(::unlink(fifo.constData()) == 0 &&
+                             ::mkfifo(fifo.constData(), 0644) == 0);
+             },
+         .act =
+             [](Scene& s) {
+                 // A writer frees an open that waits for one, and hands it no sound.
+                 const QByteArray fifo = QFile::encodeName(s.programDir + "/30.wav");
+                 Rescue writer(3000, [fifo] {
+                     const int fd = ::open(fifo.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+                     if (fd >= 0) {
+                         (void)::write(fd, "not a sound\n", 12);
+                         ::close(fd);
+                     }
+                 });
+                 switchOnLowAndHigh(s);
+                 ASSERT_TRUE(QTest::qWaitFor([&s] { return !s.messages.isEmpty(); }, 10000));
+                 EXPECT_FALSE(writer.finish()) << "the click waited for a writer";
+             },
+         .seen = {QStringLiteral("30.wav")},
+         .heard = {450.0},
+         .silent = {30.0}},
+        {.name = "a sound server that takes connections and never answers",
+         .act = switchOnUnanswered(false),
+         .seen = {QStringLiteral("PulseAudio サーバーが応答しません")},
+         .heard = {},
+         .silent = {30.0, 450.0},
+         .on = false},
+        {.name = "a stopped sound server",
+         .act = switchOnUnanswered(true),
+         .seen = {QStringLiteral("PulseAudio サーバーが応答しません")},
+         .heard = {},
+         .silent = {30.0, 450.0},
+         .on = false},
+        {.name = "SIGTERM while the sound server does not answer",
+         .arrange =
+             [](Scene& s) {
+                 GTEST_SKIP() << "a try's failure after the window closed still reaches the "
+                                 "stream-lost listener, and the closed window's switch reads ON: "
+                                 "one message once the event loop runs on (also with the About "
+                                 "box open and the window closed during the try)";
+                 keepsakeSettings(s);
+             },
+         .act = quitUnanswered(SIGTERM, false),
+         .heard = {},
+         .ends = true},
+        {.name = "SIGHUP while the sound server is stopped",
+         .act = quitUnanswered(SIGHUP, true),
+         .heard = {},
+         .ends = true},
     };
 }
 
@@ -415,6 +647,7 @@ protected:
         }
         // A row that failed may have left the server stopped.
         if (HasFailure()) {
+            continueSoundServer();
             probe::soundServer("start");
         }
     }
