@@ -152,8 +152,9 @@ void OutputCore::pollOpening() {
         flush(); // starts what was asked to play meanwhile
         return;
     }
-    if (m_dead) {
-        return;
+    if (m_dead || !m_mixer.anyPlaying()) {
+        m_lost = false;
+        return; // nothing waits for it any more: stopped, or the window closed
     }
     if (m_lost) {
         giveUpAfterLong(opened); // or tries again at the next watch
