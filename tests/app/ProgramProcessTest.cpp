@@ -12,7 +12,6 @@
 #include <gtest/gtest.h>
 #include <optional>
 #include <poll.h>
-#include <spawn.h>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -46,35 +45,27 @@ struct Ended {
 Ended runWithoutDisplay(bool readerGone) {
     const QByteArray program =
         QFile::encodeName(qEnvironmentVariable("VEMBA_PROGRAM_DIR")) + "/vemba-pc";
-    std::array<int, 2> err{};
-    EXPECT_EQ(::pipe2(err.data(), O_CLOEXEC), 0);
-    if (readerGone) {
-        ::close(err[0]);
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-    // As a shell starts it, whatever this test process does with SIGPIPE.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
     const QByteArray path = "PATH=" + qgetenv("PATH");
     const QByteArray home = "HOME=" + qgetenv("HOME");
     std::array argv{const_cast<char*>(program.constData()), static_cast<char*>(nullptr)};
     std::array envp{const_cast<char*>(path.constData()), const_cast<char*>(home.constData()),
                     static_cast<char*>(nullptr)};
-    pid_t pid = 0;
-    const int spawned =
-        posix_spawn(&pid, program.constData(), &actions, &attributes, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
+    std::array<int, 2> err{};
+    EXPECT_EQ(::pipe2(err.data(), O_CLOEXEC), 0);
+    if (readerGone) {
+        ::close(err[0]);
+    }
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        // As a shell starts it, whatever this test process does with SIGPIPE.
+        ::signal(SIGPIPE, SIG_DFL);
+        ::dup2(err[1], STDERR_FILENO);
+        ::execve(program.constData(), argv.data(), envp.data());
+        ::_exit(127);
+    }
     ::close(err[1]);
     Ended ended;
-    if (spawned != 0) {
+    if (pid < 0) {
         ADD_FAILURE() << "cannot start " << program.constData();
         return ended;
     }
