@@ -209,6 +209,30 @@ std::function<void(Scene&)> toneFile(const char* name, QByteArray bytes) {
     };
 }
 
+std::atomic<bool> g_netCaught{false};
+
+// Stands in for the quit signals' safety net while it lives, and only notes
+// that it was needed: the net's exit with status 0 would hide a window thread
+// that never came back.
+class NetWatch {
+public:
+    NetWatch() {
+        g_netCaught = false;
+        struct sigaction note {};
+        note.sa_handler = [](int) { g_netCaught = true; };
+        sigemptyset(&note.sa_mask);
+        note.sa_flags = SA_RESTART;
+        ::sigaction(SIGALRM, &note, &m_net);
+    }
+    ~NetWatch() { ::sigaction(SIGALRM, &m_net, nullptr); }
+    NetWatch(const NetWatch&) = delete;
+    NetWatch& operator=(const NetWatch&) = delete;
+    bool caught() const { return g_netCaught; }
+
+private:
+    struct sigaction m_net {};
+};
+
 // Plays, then `signal` comes; the program runs until it ends by itself.
 std::function<void(Scene&)> quitBy(int signal, bool aboutOpen) {
     return [signal, aboutOpen](Scene& s) {
@@ -217,11 +241,13 @@ std::function<void(Scene&)> quitBy(int signal, bool aboutOpen) {
         }
         switchOnLowAndHigh(s);
         s.recorder.recordFor(1000);
+        NetWatch net;
         QTimer::singleShot(0, [signal] { ::raise(signal); });
         QTimer hang;
         hang.callOnTimeout([] { QCoreApplication::exit(99); });
         hang.start(10000);
         s.exitCode = QApplication::exec();
+        EXPECT_FALSE(net.caught()) << "ended by the safety net: the window thread was stuck";
     };
 }
 
@@ -379,30 +405,6 @@ std::function<void(Scene&)> switchOnUnanswered(bool stopTestServer) {
         EXPECT_FALSE(server.end()) << "told only once the server had answered or gone";
     };
 }
-
-std::atomic<bool> g_netCaught{false};
-
-// Stands in for the quit signals' safety net while it lives, and only notes
-// that it was needed: the net's exit with status 0 would hide a window thread
-// that never came back.
-class NetWatch {
-public:
-    NetWatch() {
-        g_netCaught = false;
-        struct sigaction note {};
-        note.sa_handler = [](int) { g_netCaught = true; };
-        sigemptyset(&note.sa_mask);
-        note.sa_flags = SA_RESTART;
-        ::sigaction(SIGALRM, &note, &m_net);
-    }
-    ~NetWatch() { ::sigaction(SIGALRM, &m_net, nullptr); }
-    NetWatch(const NetWatch&) = delete;
-    NetWatch& operator=(const NetWatch&) = delete;
-    bool caught() const { return g_netCaught; }
-
-private:
-    struct sigaction m_net {};
-};
 
 // `signal` comes while ON waits for a server that does not answer: the
 // program ends the normal way, not through the safety net.
