@@ -116,9 +116,7 @@ TEST(Mixer, StopAndReleaseFallSilentWithinTheRampWithoutAStep) {
             SCOPED_TRACE(::testing::Message()
                          << (sound.size() == 9600 ? "DC" : "20 Hz") << ", action " << int(action));
             Mixer m;
-            auto data = dataOf(sound);
-            std::weak_ptr<SampleData> watch = data;
-            const int v = playing(m, std::move(data));
+            const int v = playing(m, dataOf(sound));
             std::vector<float> before(2, 0.0f), out;
             if (action != ReleaseUnheard) {
                 before = render(m, 4900);
@@ -134,15 +132,11 @@ TEST(Mixer, StopAndReleaseFallSilentWithinTheRampWithoutAStep) {
             if (action != Stop) {
                 m.release(v);
                 m.commit();
-                m.reclaim();
-                EXPECT_FALSE(watch.expired()) << "freed before the render side let go";
             }
             const std::vector<float> rest = render(m, 2400 - out.size() / 2, 100);
             out.insert(out.end(), rest.begin(), rest.end());
             EXPECT_EQ(peak(out, action == ReleaseUnheard ? 0 : R), 0.0) << "sound after 10 ms";
             EXPECT_LT(largestStep(before, out), 0.005) << "click";
-            m.reclaim();
-            EXPECT_EQ(watch.expired(), action != Stop);
         }
     }
 }

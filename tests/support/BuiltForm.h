@@ -16,14 +16,6 @@
 
 namespace vemba::testing {
 
-inline int px(int twips) {
-    return static_cast<int>(std::lround(twips / 15.0));
-}
-
-inline QRect pxRect(int left, int top, int width, int height) {
-    return {px(left), px(top), px(width), px(height)};
-}
-
 inline QString captionOf(const QWidget& w) {
     if (const auto* box = qobject_cast<const QGroupBox*>(&w)) {
         return box->title();
@@ -79,6 +71,7 @@ struct DesignedControl {
 };
 
 inline void expectDesigned(const QWidget& client, std::span<const DesignedControl> controls) {
+    const auto px = [](int twips) { return static_cast<int>(std::lround(twips / 15.0)); };
     for (const DesignedControl& c : controls) {
         SCOPED_TRACE(c.name);
         const auto* w = client.findChild<QWidget*>(c.name);
@@ -86,7 +79,7 @@ inline void expectDesigned(const QWidget& client, std::span<const DesignedContro
         EXPECT_EQ(w->parentWidget() == &client ? QString() : w->parentWidget()->objectName(),
                   c.container);
         EXPECT_EQ(captionOf(*w), QString::fromUtf8(c.caption));
-        EXPECT_EQ(w->geometry(), pxRect(c.left, c.top, c.width, c.height));
+        EXPECT_EQ(w->geometry(), QRect(px(c.left), px(c.top), px(c.width), px(c.height)));
     }
 }
 

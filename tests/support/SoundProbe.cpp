@@ -15,10 +15,6 @@ namespace {
 
 constexpr std::size_t kFrameBytes = 2 * sizeof(float);
 
-double db(double amplitude) {
-    return amplitude > 0.0 ? 20.0 * std::log10(amplitude) : -300.0;
-}
-
 } // namespace
 
 bool pulseFixture(const char* command, const QString& dir) {
@@ -184,21 +180,18 @@ Tone dominantTone(const std::vector<float>& mono, int rate) {
     fftw_execute(plan);
     fftw_destroy_plan(plan);
 
-    std::vector<double> power(static_cast<std::size_t>(bins));
-    for (int k = 0; k < bins; ++k) {
-        power[static_cast<std::size_t>(k)] = std::norm(spectrum[static_cast<std::size_t>(k)]);
-    }
-    const auto peak =
-        static_cast<int>(std::max_element(power.begin() + 2, power.end()) - power.begin());
+    const auto louder = [](auto a, auto b) { return std::norm(a) < std::norm(b); };
+    const auto peak = static_cast<int>(
+        std::max_element(spectrum.begin() + 2, spectrum.end(), louder) - spectrum.begin());
 
     // The Hann main lobe spans two bins either side; four keeps it whole.
     double band = 0.0;
     for (int k = std::max(1, peak - 4); k <= std::min(bins - 1, peak + 4); ++k) {
-        band += power[static_cast<std::size_t>(k)];
+        band += std::norm(spectrum[static_cast<std::size_t>(k)]);
     }
     Tone tone;
     tone.frequency = peak * rate / double(n);
-    tone.levelDb = db(std::sqrt(4.0 * band / (double(n) * windowPower)));
+    tone.levelDb = 10.0 * std::log10(4.0 * band / (double(n) * windowPower) + 1e-30);
     return tone;
 }
 
