@@ -153,8 +153,8 @@ TEST_F(Output, ManyChangesInARowLeaveTheLoopInStep) {
     std::size_t before = 0;
     for (int tries = 0; tries < 50; ++tries) {
         recorder.recordFrames(probe::kRate / 10);
-        const std::vector<float> probe = last(recorder, kProbeFrames);
-        if (framesOffTheLoop(probe, *lowFile, loopStart(probe, *lowFile)) == 0) {
+        const std::vector<float> probe = recorder.last(kProbeFrames);
+        if (offTheFile(probe, 0, kProbeFrames, *lowFile, loopStart(probe, *lowFile)) < 1e-4f) {
             before = recorder.frames() - kProbeFrames;
             break;
         }
