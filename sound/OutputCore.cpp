@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -17,6 +19,46 @@ namespace {
 constexpr int kHousekeepingMs = 150;
 // How often the window looks for the answer of a slow sound server.
 constexpr int kPollMs = 20;
+
+// One thread opens every stream, one try after another, and lives as long as
+// the process: the sound libraries keep state for each thread that calls
+// them (SDL frees it only for threads it started itself), so a thread of its
+// own for every try would leave some behind each time.
+class Opener {
+public:
+    static Opener& instance() {
+        static Opener* const opener = new Opener; // never ends before the process
+        return *opener;
+    }
+    void post(std::function<void()> task) {
+        {
+            const std::lock_guard<std::mutex> hold(m_lock);
+            m_tasks.push_back(std::move(task));
+        }
+        m_wake.notify_one();
+    }
+
+private:
+    Opener() {
+        std::thread([this] { run(); }).detach();
+    }
+    [[noreturn]] void run() {
+        for (;;) {
+            std::function<void()> task;
+            {
+                std::unique_lock<std::mutex> hold(m_lock);
+                m_wake.wait(hold, [this] { return !m_tasks.empty(); });
+                task = std::move(m_tasks.front());
+                m_tasks.pop_front();
+            }
+            task();
+        }
+    }
+
+    std::mutex m_lock;
+    std::condition_variable m_wake;
+    std::deque<std::function<void()>> m_tasks;
+};
 
 } // namespace
 
@@ -88,7 +130,7 @@ Status OutputCore::openStream() {
     auto opening = std::make_shared<Opening>();
     // The try owns what it opens: a stream that comes after the core is gone
     // never started, so it lets go of nothing of the mixer's.
-    std::thread([opening, opener = m_opener, &mixer = m_mixer] {
+    Opener::instance().post([opening, opener = m_opener, &mixer = m_mixer] {
         std::unique_ptr<OutputStream> stream;
         Status status = opener(mixer, stream);
         const std::lock_guard<std::mutex> hold(opening->lock);
@@ -96,7 +138,7 @@ Status OutputCore::openStream() {
         opening->stream = std::move(stream);
         opening->done = true;
         opening->finished.notify_all();
-    }).detach();
+    });
     {
         std::unique_lock<std::mutex> hold(opening->lock);
         const bool noLoop = QCoreApplication::instance() == nullptr;

@@ -45,7 +45,7 @@ public:
     // and the changes in between reach the render side together.
     static constexpr int kMinCommitMs = 50;
 
-    // Opens the stream on a thread of its own and waits for it kAnswerMs at
+    // Opens the stream on the thread that opens streams and waits for it kAnswerMs at
     // most, so that a sound server that does not answer never holds the
     // window. Success also while the answer is still due: a failure then
     // reaches the reporter's lost listener, as a stream lost for good would.
