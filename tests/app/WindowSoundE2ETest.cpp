@@ -124,7 +124,10 @@ TEST_F(WindowSound, QuickChangesLeaveEveryChannelPlaying) {
     for (const auto& [array, member] : {std::pair{4, 0}, {1, 1}, {2, 0}, {3, 1}}) {
         form.Option(array, member)->setChecked(true);
     }
-    ASSERT_TRUE(recorder.recordFrames(probe::kRate * 3 / 2));
+    // A second and a half of wall time after the last change: what parec
+    // sent during the ten seconds is taken first, and counting frames alone
+    // would end the wait at once, before the last change could be heard.
+    ASSERT_TRUE(recorder.recordFor(1500));
     EXPECT_TRUE(messages.isEmpty())
         << messages.size() << " messages, the first: " << messages.value(0).toStdString();
     EXPECT_TRUE(form.optMediaMode(0)->isChecked());
