@@ -95,8 +95,19 @@ struct OutputCore::Opening {
     std::unique_ptr<OutputStream> stream;
 };
 
-OutputCore::OutputCore(StreamOpener opener, std::shared_ptr<FailureReporter> reporter)
-    : m_opener(std::move(opener)), m_reporter(std::move(reporter)) {}
+CoreClock CoreClock::steady() {
+    return {[] {
+                return qint64(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  std::chrono::steady_clock::now().time_since_epoch())
+                                  .count());
+            },
+            [](int ms, std::function<void()> work) { QTimer::singleShot(ms, std::move(work)); },
+            OutputCore::kAnswerMs};
+}
+
+OutputCore::OutputCore(StreamOpener opener, std::shared_ptr<FailureReporter> reporter,
+                       CoreClock clock)
+    : m_opener(std::move(opener)), m_reporter(std::move(reporter)), m_clock(std::move(clock)) {}
 
 OutputCore::~OutputCore() {
     fadeOutBeforeClosing();
@@ -145,7 +156,7 @@ Status OutputCore::openStream() {
         if (noLoop) {
             opening->finished.wait(hold, [&] { return opening->done; });
         } else {
-            opening->finished.wait_for(hold, std::chrono::milliseconds(kAnswerMs),
+            opening->finished.wait_for(hold, std::chrono::milliseconds(m_clock.answerMs),
                                        [&] { return opening->done; });
         }
         if (opening->done) {
@@ -217,7 +228,7 @@ void OutputCore::changed() {
         flush();
         return;
     }
-    const qint64 since = m_sinceCommit.isValid() ? m_sinceCommit.elapsed() : kMinCommitMs;
+    const qint64 since = m_committedAt == kNever ? kMinCommitMs : elapsed(m_committedAt);
     later(static_cast<int>(std::max<qint64>(0, kMinCommitMs - since)),
           &OutputCore::m_flushScheduled, &OutputCore::flush);
 }
@@ -233,7 +244,7 @@ void OutputCore::later(int ms, bool OutputCore::*scheduled, void (OutputCore::*w
         return;
     }
     this->*scheduled = true;
-    QTimer::singleShot(ms, [weak = weak_from_this(), scheduled, work] {
+    m_clock.after(ms, [weak = weak_from_this(), scheduled, work] {
         if (auto self = weak.lock()) {
             (*self).*scheduled = false;
             ((*self).*work)();
@@ -243,8 +254,8 @@ void OutputCore::later(int ms, bool OutputCore::*scheduled, void (OutputCore::*w
 
 void OutputCore::flush() {
     m_mixer.commit();
-    m_sinceCommit.start();
-    m_quietFor.invalidate();
+    m_committedAt = m_clock.nowMs();
+    m_quietSince = kNever;
     if (m_stream && !m_running && m_mixer.anyPlaying()) {
         m_stream->start();
         m_running = true;
@@ -270,13 +281,13 @@ void OutputCore::housekeeping() {
 
 bool OutputCore::quietThrough() {
     if (!m_mixer.settled()) {
-        m_quietFor.invalidate();
+        m_quietSince = kNever;
         return false;
     }
-    if (!m_quietFor.isValid()) {
-        m_quietFor.start();
+    if (m_quietSince == kNever) {
+        m_quietSince = m_clock.nowMs();
     }
-    return m_quietFor.elapsed() >= m_stream->queuedMs();
+    return elapsed(m_quietSince) >= m_stream->queuedMs();
 }
 
 void OutputCore::tidy() {
@@ -294,7 +305,7 @@ void OutputCore::watch() {
         closeStream();
         // Only a stream something plays on is worth having back.
         m_lost = !m_dead && m_mixer.anyPlaying();
-        m_lostFor.start();
+        m_lostAt = m_clock.nowMs();
         tidy();
     }
     if (m_lost) {
@@ -327,7 +338,7 @@ void OutputCore::reconnect() {
 }
 
 void OutputCore::giveUpAfterLong(const Status& opened) {
-    if (m_lostFor.elapsed() >= kGiveUpMs) {
+    if (elapsed(m_lostAt) >= kGiveUpMs) {
         m_lost = false;
         m_reporter->lost(
             QStringLiteral("再生中に音声出力が失われ、%1 秒待っても戻りませんでした。\n%2")

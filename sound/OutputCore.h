@@ -4,7 +4,6 @@
 #include "Mixer.h"
 #include "OutputStream.h"
 
-#include <QElapsedTimer>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -28,12 +27,24 @@ private:
     bool m_reported = false;
 };
 
+// Time as the core reads and waits on it: the steady clock and the event
+// loop's timers, unless a test drives its own.
+struct CoreClock {
+    std::function<qint64()> nowMs;
+    // Runs `work` `ms` from now on this thread.
+    std::function<void(int ms, std::function<void()> work)> after;
+    // How long openStream waits for the sound server's answer.
+    int answerMs;
+    static CoreClock steady();
+};
+
 // One output device: its mixer and the stream that plays it. Shared by the
 // device object and its buffers, so that buffers outlive a replaced device
 // harmlessly.
 class OutputCore : public std::enable_shared_from_this<OutputCore> {
 public:
-    OutputCore(StreamOpener opener, std::shared_ptr<FailureReporter> reporter);
+    OutputCore(StreamOpener opener, std::shared_ptr<FailureReporter> reporter,
+               CoreClock clock = CoreClock::steady());
     ~OutputCore();
 
     // A stream lost while playing is looked for again every second this long
@@ -46,7 +57,7 @@ public:
     static constexpr int kMinCommitMs = 50;
 
     // Opens the stream on the thread that opens streams and waits for it kAnswerMs at
-    // most, so that a sound server that does not answer never holds the
+    // most (the clock's answerMs), so that a sound server that does not answer never holds the
     // window. Success also while the answer is still due: a failure then
     // reaches the reporter's lost listener, as a stream lost for good would.
     Status openStream();
@@ -94,8 +105,13 @@ private:
     // Looks whether the try under way has its answer, until it has.
     void pollOpening();
 
+    // Milliseconds since `since` (a time of the clock's).
+    qint64 elapsed(qint64 since) const { return m_clock.nowMs() - since; }
+    static constexpr qint64 kNever = -1;
+
     StreamOpener m_opener;
     std::shared_ptr<FailureReporter> m_reporter;
+    CoreClock m_clock;
     Mixer m_mixer;
     std::unique_ptr<OutputStream> m_stream;
     bool m_running = false;
@@ -105,10 +121,10 @@ private:
     bool m_watchScheduled = false;
     bool m_pollScheduled = false;
     std::shared_ptr<Opening> m_opening;
-    QElapsedTimer m_quietFor;
-    QElapsedTimer m_sinceCommit;
+    qint64 m_quietSince = kNever;
+    qint64 m_committedAt = kNever;
     bool m_lost = false;
-    QElapsedTimer m_lostFor;
+    qint64 m_lostAt = kNever;
 };
 
 } // namespace vemba::audio

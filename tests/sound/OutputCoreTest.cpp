@@ -1,0 +1,373 @@
+// The output's life on a fake stream and a clock the test moves: the idle
+// close, the watch for a lost stream, the reopening and the give-up, to the
+// millisecond and in no time. What a real server does is left to
+// OutputE2ETest.cpp and the fault matrix.
+
+#include "OutputCore.h"
+
+#include <QElapsedTimer>
+#include <QStringList>
+#include <atomic>
+#include <condition_variable>
+#include <gtest/gtest.h>
+#include <map>
+#include <mutex>
+#include <thread>
+
+using namespace vemba::audio;
+
+namespace {
+
+// Time that moves only when the test says; work comes due in order.
+class FakeClock {
+public:
+    CoreClock clock(int answerMs) {
+        return {[this] { return m_now; },
+                [this](int ms, std::function<void()> work) {
+                    m_due.emplace(m_now + ms, std::move(work));
+                },
+                answerMs};
+    }
+    // Moves time on to `ms` after the start, running what comes due meanwhile.
+    void to(qint64 ms) {
+        while (!m_due.empty() && m_due.begin()->first <= kStart + ms) {
+            auto due = m_due.extract(m_due.begin());
+            m_now = due.key();
+            due.mapped()();
+        }
+        m_now = std::max(m_now, kStart + ms);
+    }
+    qint64 at() const { return m_now - kStart; }
+
+private:
+    static constexpr qint64 kStart = 5000;
+    qint64 m_now = kStart;
+    std::multimap<qint64, std::function<void()>> m_due;
+};
+
+// The sound server the fake streams play on. The opener runs on the thread
+// that opens streams: what it touches is atomic or under the lock.
+struct Server {
+    std::atomic<int> tries{0};
+    std::atomic<int> answered{0};
+    std::atomic<int> open{0};
+    std::atomic<int> starts{0};
+    std::atomic<bool> gone{false};
+    std::atomic<bool> refuses{false};
+    // While held, a try waits for release() and then answers.
+    std::mutex lock;
+    std::condition_variable released;
+    bool held = false;
+    void hold() {
+        const std::lock_guard<std::mutex> guard(lock);
+        held = true;
+    }
+    void release() {
+        {
+            const std::lock_guard<std::mutex> guard(lock);
+            held = false;
+        }
+        released.notify_all();
+    }
+};
+
+class FakeStream : public OutputStream {
+public:
+    explicit FakeStream(Server& server) : m_server(server) { ++m_server.open; }
+    ~FakeStream() override { --m_server.open; }
+    FakeStream(const FakeStream&) = delete;
+    FakeStream& operator=(const FakeStream&) = delete;
+    void start() override { ++m_server.starts; }
+    void changed() override {}
+    bool gone() override { return m_server.gone; }
+    int queuedMs() const override { return kQueuedMs; }
+    int heardWithinMs() const override { return 0; }
+    static constexpr int kQueuedMs = 300;
+
+private:
+    Server& m_server;
+};
+
+// Real time, bounded: until `done`.
+bool waitFor(const std::function<bool()>& done) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!done() && waited.elapsed() < 5000) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return done();
+}
+
+class Core : public testing::Test {
+protected:
+    void SetUp() override {
+        core = std::make_shared<OutputCore>(opener(), reporter, clock.clock(answerMs));
+        reporter->setListener([this](const QString& m) { failed << m; });
+        reporter->setLostListener([this](const QString& m) { lost << m; });
+        auto data = std::make_shared<SampleData>();
+        data->samples.assign(2 * 4800, 0.5F);
+        voice = core->mixer().addVoice(data);
+    }
+    // Never leaves the thread that opens streams waiting, nor working for a
+    // test that has ended.
+    void TearDown() override {
+        server.release();
+        EXPECT_TRUE(waitFor([this] { return server.answered == server.tries; }));
+    }
+
+    StreamOpener opener() {
+        return [this](Mixer&, std::unique_ptr<OutputStream>& stream) {
+            ++server.tries;
+            {
+                std::unique_lock<std::mutex> guard(server.lock);
+                server.released.wait(guard, [this] { return !server.held; });
+            }
+            const bool refuses = server.refuses;
+            if (!refuses) {
+                stream = std::make_unique<FakeStream>(server);
+            }
+            ++server.answered;
+            return refuses ? Status::failure(QStringLiteral("Connection refused"))
+                           : Status::success();
+        };
+    }
+    // As a buffer's Play does.
+    void play() {
+        if (!core->streamOpen() && !core->lost()) {
+            const Status opened = core->openStream();
+            if (!opened) {
+                reporter->failed(opened.reason());
+            } else {
+                reporter->recovered();
+            }
+        }
+        core->mixer().play(voice);
+        core->changed();
+    }
+    void stop() {
+        core->mixer().stop(voice);
+        core->changed();
+    }
+    // The stream's thread renders until the stop has faded out.
+    void render() {
+        std::vector<float> out(2 * Mixer::kRampFrames * 2);
+        core->mixer().render(out.data(), Mixer::kRampFrames * 2);
+    }
+    // Once the slow try has answered, moves the clock on until the core
+    // has looked.
+    void awaitAnswer() {
+        ASSERT_TRUE(waitFor([this] { return server.answered == server.tries; }));
+        ASSERT_TRUE(waitFor([this] {
+            clock.to(clock.at() + 20);
+            return !core->opening();
+        }));
+    }
+
+    // A quick server answers long before this, however busy the machine.
+    int answerMs = 5000;
+    Server server;
+    FakeClock clock;
+    std::shared_ptr<FailureReporter> reporter = std::make_shared<FailureReporter>();
+    std::shared_ptr<OutputCore> core;
+    int voice = -1;
+    QStringList failed;
+    QStringList lost;
+};
+
+// A stream nothing started closes at the first look; one that played closes
+// only once the stop has been rendered and what it queued has been heard.
+TEST_F(Core, AnIdleStreamClosesOnceWhatItQueuedHasBeenHeard) {
+    ASSERT_TRUE(core->openStream());
+    core->scheduleHousekeeping();
+    clock.to(149);
+    EXPECT_EQ(server.open, 1);
+    clock.to(150);
+    EXPECT_EQ(server.open, 0) << "an unused stream stays open";
+
+    play();
+    clock.to(200);
+    EXPECT_EQ(server.starts, 1);
+    stop();
+    clock.to(2000);
+    EXPECT_EQ(server.open, 1) << "closed before the stop was rendered";
+    render();
+    // Found quiet at the next look, every 150 ms: heard through 300 ms later.
+    clock.to(2100);
+    const qint64 quiet = clock.at();
+    clock.to(quiet + FakeStream::kQueuedMs - 1);
+    EXPECT_EQ(server.open, 1) << "closed while what it queued still plays";
+    clock.to(quiet + FakeStream::kQueuedMs + 150);
+    EXPECT_EQ(server.open, 0);
+    EXPECT_TRUE(failed.isEmpty() && lost.isEmpty());
+}
+
+// A lost stream is noticed at the next watch, a second after the last, and
+// reopened every second: back within ten seconds, it plays on untold.
+TEST_F(Core, ALostStreamIsReopenedEverySecondAndPlaysOnWhenBack) {
+    play();
+    clock.to(100);
+    server.gone = true;
+    server.refuses = true;
+    clock.to(999);
+    EXPECT_EQ(server.open, 1);
+    clock.to(1000);
+    EXPECT_EQ(server.open, 0);
+    EXPECT_TRUE(core->lost());
+    EXPECT_EQ(server.tries, 2);
+    clock.to(3999);
+    EXPECT_EQ(server.tries, 4);
+    server.gone = false;
+    server.refuses = false;
+    clock.to(4000);
+    EXPECT_EQ(server.open, 1);
+    EXPECT_EQ(server.starts, 2) << "the voices do not resume";
+    EXPECT_FALSE(core->lost());
+    clock.to(30000);
+    EXPECT_EQ(server.tries, 5);
+    EXPECT_TRUE(failed.isEmpty() && lost.isEmpty());
+}
+
+// Gone for ten seconds: told once, and then nothing is tried or told again
+// until the user plays.
+TEST_F(Core, ALostStreamIsGivenUpAfterTenSecondsAndToldOnce) {
+    play();
+    server.gone = true;
+    server.refuses = true;
+    clock.to(1000); // lost
+    clock.to(1000 + OutputCore::kGiveUpMs - 1);
+    EXPECT_TRUE(lost.isEmpty());
+    EXPECT_TRUE(core->lost());
+    clock.to(1000 + OutputCore::kGiveUpMs);
+    ASSERT_EQ(lost.size(), 1);
+    EXPECT_TRUE(lost[0].contains(QStringLiteral("10 秒"))) << lost[0].toStdString();
+    EXPECT_TRUE(lost[0].contains(QStringLiteral("Connection refused")));
+    EXPECT_FALSE(core->lost());
+    const int tries = server.tries;
+    server.refuses = false;
+    clock.to(60000);
+    EXPECT_EQ(server.tries, tries) << "reopened after giving up";
+    EXPECT_EQ(server.open, 0);
+    EXPECT_EQ(lost.size(), 1);
+    EXPECT_TRUE(failed.isEmpty());
+    play();
+    EXPECT_EQ(server.open, 1) << "Play does not open again";
+}
+
+// Stopped, or the device gone, while the stream is away: no reopening, and
+// nothing to tell.
+TEST_F(Core, NothingIsReopenedForAStoppedOrClosedDevice) {
+    for (const bool closed : {false, true}) {
+        SCOPED_TRACE(closed);
+        server.refuses = false;
+        server.gone = false;
+        play();
+        clock.to(clock.at() + 1000);
+        server.gone = true;
+        server.refuses = true;
+        clock.to(clock.at() + 1000);
+        ASSERT_TRUE(core->lost());
+        const int tries = server.tries;
+        if (closed) {
+            core->shutDown();
+        } else {
+            stop();
+        }
+        clock.to(clock.at() + 20000);
+        EXPECT_FALSE(core->lost());
+        EXPECT_EQ(server.tries, tries);
+    }
+    EXPECT_TRUE(failed.isEmpty() && lost.isEmpty());
+}
+
+// A server that answers only when the test lets it; the core waits a tenth
+// of a second for it, as the program does.
+class SlowServer : public Core {
+protected:
+    void SetUp() override {
+        answerMs = OutputCore::kAnswerMs;
+        Core::SetUp();
+    }
+};
+
+// A server slow to answer: Play goes on at once; a late stream starts what
+// was asked meanwhile, a late failure is told once as a lost stream, and
+// nothing is tried again on its own.
+TEST_F(SlowServer, ALateAnswerStartsThePlayOrIsToldOnce) {
+    for (const bool refused : {false, true}) {
+        SCOPED_TRACE(refused);
+        server.refuses = refused;
+        server.hold();
+        play();
+        EXPECT_TRUE(core->opening());
+        server.release();
+        awaitAnswer();
+        EXPECT_EQ(server.open, refused ? 0 : 1);
+        EXPECT_EQ(server.starts, 1);
+        EXPECT_EQ(lost.size(), refused ? 1 : 0);
+        stop();
+        clock.to(clock.at() + 1000);
+        render();
+        clock.to(clock.at() + 1000);
+    }
+    EXPECT_TRUE(lost.value(0).contains(QStringLiteral("Connection refused")));
+    const int tries = server.tries;
+    clock.to(clock.at() + 20000);
+    EXPECT_EQ(server.tries, tries);
+    EXPECT_EQ(lost.size(), 1);
+    EXPECT_TRUE(failed.isEmpty());
+}
+
+// A reopening that answers late: a failure inside the ten seconds leaves the
+// next watch to try again; one past them gives up, once.
+TEST_F(SlowServer, AReopeningThatFailsLateGivesUpOnlyPastTenSeconds) {
+    play();
+    server.gone = true;
+    server.refuses = true;
+    server.hold();
+    clock.to(1000); // lost; the try waits
+    ASSERT_TRUE(core->opening());
+    clock.to(1000 + OutputCore::kGiveUpMs - 500);
+    EXPECT_EQ(server.tries, 2) << "a second try while one is under way";
+    server.release();
+    awaitAnswer();
+    EXPECT_TRUE(lost.isEmpty()) << "gave up early";
+    EXPECT_TRUE(core->lost());
+    server.hold();
+    clock.to(1000 + OutputCore::kGiveUpMs); // the next try waits past the limit
+    ASSERT_TRUE(core->opening());
+    server.release();
+    awaitAnswer();
+    EXPECT_EQ(lost.size(), 1);
+    EXPECT_FALSE(core->lost());
+    const int tries = server.tries;
+    clock.to(60000);
+    EXPECT_EQ(server.tries, tries);
+    EXPECT_EQ(lost.size(), 1);
+}
+
+// Play failing to open is told once however often it fails, and again only
+// after a stream has opened.
+TEST_F(Core, AFailedOpenIsToldOncePerRunOfFailures) {
+    server.refuses = true;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        play();
+        clock.to(clock.at() + 1000);
+    }
+    ASSERT_EQ(failed.size(), 1);
+    EXPECT_TRUE(failed[0].startsWith(QStringLiteral("音声出力デバイスを開けません。")));
+    EXPECT_TRUE(failed[0].contains(QStringLiteral("(Connection refused)")));
+    EXPECT_EQ(server.tries, 3);
+    server.refuses = false;
+    play();
+    stop();
+    clock.to(clock.at() + 1000);
+    render();
+    clock.to(clock.at() + 1000);
+    ASSERT_EQ(server.open, 0);
+    server.refuses = true;
+    play();
+    EXPECT_EQ(failed.size(), 2);
+    EXPECT_TRUE(lost.isEmpty());
+}
+
+} // namespace
