@@ -71,7 +71,9 @@ void FailureReporter::setLostListener(Listener listener) {
 }
 
 void FailureReporter::lost(const QString& message) {
-    m_reported = true;
+    // The switch goes back to OFF with it: the next failure comes from a new
+    // ON and is told again.
+    m_reported = false;
     if (m_lostListener) {
         m_lostListener(message);
     }

@@ -249,6 +249,10 @@ TEST_F(Core, ALostStreamIsGivenUpAfterTenSecondsAndToldOnce) {
     EXPECT_EQ(server.open, 0);
     EXPECT_EQ(lost.size(), 1);
     EXPECT_TRUE(failed.isEmpty());
+    server.refuses = true;
+    play();
+    EXPECT_EQ(failed.size(), 1) << "the next ON failed untold";
+    server.refuses = false;
     play();
     EXPECT_EQ(server.open, 1) << "Play does not open again";
 }
