@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <future>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -105,6 +106,12 @@ CoreClock CoreClock::steady() {
             },
             [](int ms, std::function<void()> work) { QTimer::singleShot(ms, std::move(work)); },
             OutputCore::kAnswerMs};
+}
+
+void OutputCore::finishOpenings() {
+    auto ended = std::make_shared<std::promise<void>>();
+    Opener::instance().post([ended] { ended->set_value(); });
+    ended->get_future().wait();
 }
 
 OutputCore::OutputCore(StreamOpener opener, std::shared_ptr<FailureReporter> reporter,

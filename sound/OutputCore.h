@@ -62,6 +62,10 @@ public:
     // reaches the reporter's lost listener, as a stream lost for good would.
     Status openStream();
     static constexpr int kAnswerMs = 100;
+    // Waits until every try to open a stream so far has ended. The sound
+    // libraries read the environment on that thread: whoever changes it
+    // (a test pointing at another server) waits for this first.
+    static void finishOpenings();
     bool streamOpen() const { return m_stream != nullptr; }
     bool opening() const { return m_opening != nullptr; }
     // The stream went away while playing and is being reopened: the voices

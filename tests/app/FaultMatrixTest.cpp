@@ -10,6 +10,7 @@
 
 #include "FormStyle.h"
 #include "MixingAudioLayer.h"
+#include "OutputCore.h"
 #include "ProgramStart.h"
 #include "ProgramWindow.h"
 #include "QtPrinters.h"
@@ -296,6 +297,9 @@ void continueSoundServer() {
 class Unanswering {
 public:
     explicit Unanswering(bool stopTestServer) {
+        // libpulse reads the environment on the opener thread: a try of the
+        // row before, still reading it, would see it change under its feet.
+        vemba::audio::OutputCore::finishOpenings();
         qunsetenv("SDL_AUDIODRIVER");
         if (stopTestServer) {
             const pid_t pid = soundServerPid();
@@ -329,6 +333,7 @@ public:
         } else if (m_socket >= 0) {
             ::close(m_socket);
         }
+        vemba::audio::OutputCore::finishOpenings();
         qputenv("PULSE_SERVER", m_pulse);
         if (!m_sdl.isNull()) {
             qputenv("SDL_AUDIODRIVER", m_sdl);
@@ -538,6 +543,7 @@ class FaultMatrix : public testing::TestWithParam<Fault> {
 protected:
     static void SetUpTestSuite() { installFormAppearance(); }
     void TearDown() override {
+        vemba::audio::OutputCore::finishOpenings();
         if (!server.isEmpty()) {
             qputenv("PULSE_SERVER", server);
         }
