@@ -101,7 +101,8 @@ void PrintTo(const EventCase& c, std::ostream* os) {
 }
 
 // The design selects "30Hz", "7.5KHz", "450Hz" and sine; the slider stands at 5.
-// A failed load ends its handler before the write; no device, and the switch goes back OFF.
+// A failed load ends its handler before the write. One file or the device
+// failing at switch ON, FaultMatrixTest shows end to end.
 // clang-format off
 const EventCase kEventCases[] = {
     {"tick while ON", true, true, {}, tick(1), start("/30.wav"), {"[Sound1]", "Active=1"}},
@@ -127,17 +128,12 @@ const EventCase kEventCases[] = {
     {"failed load while ON", true, true, {2}, tick(1),
      {"createSoundBufferFromFile /30.wav 16610"}, {}, {}, {.failingFiles = {"/30.wav"}},
      {"/30.wav"}},
-    {"switch ON plays every channel whose file loads", false, true, {1, 2, 3}, turn(true),
-     kOpenDevice + start("/30.wav") + QStringList{"createSoundBufferFromFile /7500.wav 16610"} +
-         start("/450.wav"), {}, {}, {.failingFiles = {"/7500.wav"}}, {"/7500.wav"}},
     {"switch ON with nothing loading names every file and goes back OFF", false, false, {1, 2},
      turn(true), kOpenDevice + QStringList{"createSoundBufferFromFile /30.wav 16610",
                                            "createSoundBufferFromFile /7500.wav 16610"},
      {}, {}, {.failingFiles = {"/30.wav", "/7500.wav"}}, {"/30.wav /7500.wav"}},
     {"any exception in a handler is told", true, true, {}, tick(1),
      {"createSoundBufferFromFile /30.wav 16610"}, {}, {}, {.throwingFiles = {"/30.wav"}}, {""}},
-    {"switch ON without a device", false, false, {1}, turn(true),
-     {"createRoot", "directSoundCreate ''"}, {}, {}, {.failDevice = true}, {""}},
 };
 // clang-format on
 

@@ -4,15 +4,14 @@
 #include "QuitSignals.h"
 
 #include <QCoreApplication>
-#include <QFile>
+#include <QProcess>
 #include <QTimer>
+#include <array>
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <memory>
 #include <optional>
-#include <poll.h>
-#include <string>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -35,66 +34,46 @@ std::optional<int> waitBounded(pid_t pid) {
     return std::nullopt;
 }
 
-struct Ended {
-    std::optional<int> status;
-    std::string err; // what it wrote to stderr
-};
-
 // The built program with nothing but PATH and HOME, as from a console
-// without a desktop; its stderr a pipe that nobody reads when `readerGone`.
-Ended runWithoutDisplay(bool readerGone) {
-    const QByteArray program =
-        QFile::encodeName(qEnvironmentVariable("VEMBA_PROGRAM_DIR")) + "/vemba-pc";
-    const QByteArray path = "PATH=" + qgetenv("PATH");
-    const QByteArray home = "HOME=" + qgetenv("HOME");
-    std::array argv{const_cast<char*>(program.constData()), static_cast<char*>(nullptr)};
-    std::array envp{const_cast<char*>(path.constData()), const_cast<char*>(home.constData()),
-                    static_cast<char*>(nullptr)};
-    std::array<int, 2> err{};
-    EXPECT_EQ(::pipe2(err.data(), O_CLOEXEC), 0);
-    if (readerGone) {
-        ::close(err[0]);
+// without a desktop, and SIGPIPE as a shell leaves it; its stderr a pipe that
+// nobody reads when `readerGone`. The process ends within ten seconds.
+std::unique_ptr<QProcess> runWithoutDisplay(bool readerGone) {
+    auto program = std::make_unique<QProcess>();
+    QProcessEnvironment env;
+    for (const char* name : {"PATH", "HOME"}) {
+        env.insert(name, qEnvironmentVariable(name));
     }
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        // As a shell starts it, whatever this test process does with SIGPIPE.
+    program->setProcessEnvironment(env);
+    program->setChildProcessModifier([readerGone] {
         ::signal(SIGPIPE, SIG_DFL);
-        ::dup2(err[1], STDERR_FILENO);
-        ::execve(program.constData(), argv.data(), envp.data());
-        ::_exit(127);
-    }
-    ::close(err[1]);
-    Ended ended;
-    if (pid < 0) {
-        ADD_FAILURE() << "cannot start " << program.constData();
-        return ended;
-    }
-    if (!readerGone) {
-        pollfd fd{err[0], POLLIN, 0};
-        std::array<char, 4096> buffer{};
-        ssize_t n = 0;
-        while (::poll(&fd, 1, 10'000) == 1 &&
-               (n = ::read(err[0], buffer.data(), buffer.size())) > 0) {
-            ended.err.append(buffer.data(), static_cast<std::size_t>(n));
+        std::array<int, 2> err{};
+        if (readerGone && ::pipe(err.data()) == 0) {
+            ::close(err[0]);
+            ::dup2(err[1], STDERR_FILENO);
         }
-        ::close(err[0]);
+    });
+    program->start(qEnvironmentVariable("VEMBA_PROGRAM_DIR") + "/vemba-pc");
+    if (!program->waitForFinished(10'000)) {
+        program->kill();
+        program->waitForFinished();
+        ADD_FAILURE() << "still running";
     }
-    ended.status = waitBounded(pid);
-    return ended;
+    return program;
 }
 
 TEST(ProgramProcess, WithoutADisplayItSaysSoOnOneLineAndEndsWithStatus1) {
-    const Ended told = runWithoutDisplay(false);
-    ASSERT_TRUE(told.status.has_value()) << "still running";
-    EXPECT_TRUE(WIFEXITED(*told.status) && WEXITSTATUS(*told.status) == 1) << *told.status;
-    EXPECT_EQ(std::count(told.err.begin(), told.err.end(), '\n'), 1) << told.err;
-    EXPECT_TRUE(told.err.starts_with("vemba-pc: ") && told.err.ends_with("\n")) << told.err;
+    const auto told = runWithoutDisplay(false);
+    EXPECT_EQ(told->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(told->exitCode(), 1);
+    const QByteArray err = told->readAllStandardError();
+    EXPECT_EQ(err.count('\n'), 1) << err.data();
+    EXPECT_TRUE(err.startsWith("vemba-pc: ") && err.endsWith("\n")) << err.data();
 
     // Nobody reads stderr (`vemba-pc 2>&1 | true`): the line is lost, the
     // program is not killed for it.
-    const Ended unread = runWithoutDisplay(true);
-    ASSERT_TRUE(unread.status.has_value()) << "still running";
-    EXPECT_TRUE(WIFEXITED(*unread.status) && WEXITSTATUS(*unread.status) == 1) << *unread.status;
+    const auto unread = runWithoutDisplay(true);
+    EXPECT_EQ(unread->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(unread->exitCode(), 1);
 }
 
 // In a child of this test: QuitSignals, a quit signal, then `then` on the

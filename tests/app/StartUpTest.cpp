@@ -68,8 +68,6 @@ const LoadCase kLoadCases[] = {
     {"ticks Check1 and selects member 2", {{"Sound1/Active", "1"}, {"Sound1/Freq", "2"}},
      "110 2110 5", {"Check1_Click 1", "Option1_Click 2"},
      {{"Sound1/Active", "1"}, {"Sound1/Freq", "2"}}},
-    {"values the controls hold already raise nothing", {{"Sound2/Active", "1"}, {"Volume/V", "5"}},
-     kDesign, {}, {}},
     {"only exactly 1 ticks, and is written back as 1",
      {{"Sound1/Active", " 1.0 "}, {"Sound2/Active", "-1"}, {"Sound3/Active", "1.4"}},
      "100 1110 5", {"Check1_Click 1", "Check2_Click 0"},

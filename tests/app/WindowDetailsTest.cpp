@@ -62,8 +62,6 @@ TEST_F(WindowDetailsTest, EachChangeRaisesItsHandlerOnceAndNoChangeRaisesNothing
         {"Slider1_Change 8", [&] { key(Qt::Key_Right); }},
         {"Slider1_Change 6", [&] { key(Qt::Key_PageDown); }},
         {"Slider1_Change 10", [&] { f.Slider1()->setValue(42); }}, // clamped to the end
-        {"MHelp1_Click", [&] { f.MHelp1()->trigger(); }},
-        {"MVersion_Click", [&] { f.MVersion()->trigger(); }},
     };
     for (std::size_t n = 0; n < std::size(kSteps); ++n) {
         SCOPED_TRACE(n);
@@ -101,9 +99,7 @@ TEST_F(WindowDetailsTest, TabAndArrowKeysMoveFocusAndSelectionAsInADesktop) {
         {nullptr, "Option1_0", Qt::Key_Right, "Option1_1", "Option1_Click 1"},
         {nullptr, "Option1_1", Qt::Key_Right, "Option1_2", "Option1_Click 2"},
         {nullptr, "optMediaMode_1", Qt::Key_Tab, "Option1_2", ""},
-        {nullptr, "Option2_1", Qt::Key_Down, "Option2_2", "Option2_Click 2"},
         {nullptr, "Option4_0", Qt::Key_Up, "Option4_1", "Option4_Click 1"},
-        {nullptr, "Option4_1", Qt::Key_Right, "Option4_0", "Option4_Click 0"},
         {nullptr, "optMediaMode_1", Qt::Key_Down, "optMediaMode_0", "optMediaMode_Click 0"},
         {nullptr, "optMediaMode_0", Qt::Key_Left, "optMediaMode_1", "optMediaMode_Click 1"},
     };

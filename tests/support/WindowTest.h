@@ -43,10 +43,6 @@ public:
         m_log << QStringLiteral("Slider1_Change %1").arg(form().Slider1()->value()),
             Base::Slider1_Change();
     }
-    void MHelp1_Click() override { m_log << QStringLiteral("MHelp1_Click"), Base::MHelp1_Click(); }
-    void MVersion_Click() override {
-        m_log << QStringLiteral("MVersion_Click"), Base::MVersion_Click();
-    }
 
 private:
     QString check(int n) {
