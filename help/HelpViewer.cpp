@@ -45,12 +45,12 @@ std::vector<SitemapEntry> sitemap(const ChmArchive& archive, const QString& path
     if (path.isEmpty()) {
         return {};
     }
-    return ParseSitemap(archive.read(path).value_or(QByteArray()));
+    return parseSitemap(archive.read(path).value_or(QByteArray()));
 }
 
 } // namespace
 
-QUrl ChmUrl(const QString& local) {
+QUrl chmUrl(const QString& local) {
     QUrl url;
     url.setScheme(kScheme);
     url.setPath(ChmPath(local));
@@ -367,7 +367,7 @@ void HelpViewer::filterIndex(const QString& text) {
 }
 
 void HelpViewer::showTopic(const QString& local) {
-    m_browser->setSource(ChmUrl(local));
+    m_browser->setSource(chmUrl(local));
 }
 
 void HelpViewer::followLink(const QUrl& link) {

@@ -85,6 +85,6 @@ private:
 };
 
 // The URL of a page inside a help file.
-QUrl ChmUrl(const QString& local);
+QUrl chmUrl(const QString& local);
 
 } // namespace vemba
