@@ -218,7 +218,7 @@ void MainWindowController::Slider1_Change() {
 // Whatever the viewer returns, the program shows nothing of its own.
 void MainWindowController::MHelp1_Click() {
     const WId window = m_form.winId();
-    OpenHelpContents(window, HelpFilePath(m_programDir));
+    OpenHelpContents(window, helpFilePath(m_programDir));
 }
 
 void MainWindowController::MVersion_Click() {

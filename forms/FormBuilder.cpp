@@ -37,86 +37,109 @@ QButtonGroup* groupOf(std::map<QString, QButtonGroup*>& groups, QWidget* client,
     return group;
 }
 
+QWidget* makeFrame(const ControlRow& row, QWidget* parent) {
+    auto* frame = new QGroupBox(text(row.caption), parent);
+    if (row.foreColor) {
+        // Kept apart from the palette, which the frame's children would inherit.
+        frame->setProperty("captionColor", colorFromBgr(*row.foreColor));
+    }
+    return frame;
+}
+
+QWidget* makeCheckBox(const ControlRow& row, QWidget* parent) {
+    auto* box = new QCheckBox(text(row.caption), parent);
+    box->setChecked(row.value == 1);
+    // Opaque, so that it covers the frame's top edge like a caption.
+    box->setAutoFillBackground(true);
+    if (row.foreColor) {
+        setPaletteColor(box, QPalette::WindowText, *row.foreColor);
+    }
+    return box;
+}
+
+// An option button or a push button that stays down, in the group its name makes.
+QWidget* makeOption(const ControlRow& row, QWidget* parent,
+                    std::map<QString, QButtonGroup*>& groups, QWidget* client) {
+    QAbstractButton* button = nullptr;
+    if (row.kind == ControlKind::OptionButton) {
+        button = new QRadioButton(text(row.caption), parent);
+    } else {
+        button = new QPushButton(text(row.caption), parent);
+        button->setCheckable(true);
+    }
+    button->setChecked(row.value == 1);
+    groupOf(groups, client, row.name)->addButton(button, row.index);
+    return button;
+}
+
+QWidget* makeImageBox(QWidget* parent) {
+    auto* image = new QLabel(parent);
+    image->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    image->setLineWidth(2);
+    image->setAlignment(Qt::AlignCenter);
+    return image;
+}
+
+QWidget* makeCommandButton(const ControlRow& row, QWidget* parent) {
+    auto* button = new QPushButton(text(row.caption), parent);
+    button->setDefault((row.flags & DefaultButton) != 0);
+    if ((row.flags & CancelButton) != 0) {
+        auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), button);
+        QObject::connect(escape, &QShortcut::activated, button, &QPushButton::click);
+    }
+    return button;
+}
+
+QWidget* makeLabel(const ControlRow& row, QWidget* parent) {
+    auto* label = new QLabel(text(row.caption), parent);
+    if (row.foreColor) {
+        setPaletteColor(label, QPalette::WindowText, *row.foreColor);
+    }
+    if (row.backColor) {
+        // A filled label is a lamp: a square of colour with a thin border.
+        label->setAutoFillBackground(true);
+        label->setFrameShape(QFrame::Box);
+        label->setLineWidth(1);
+        setPaletteColor(label, QPalette::Window, *row.backColor);
+    }
+    return label;
+}
+
+QWidget* makeSlider(const ControlRow& row, QWidget* parent) {
+    auto* slider = new QSlider(Qt::Horizontal, parent);
+    slider->setRange(0, 10);
+    slider->setSingleStep(1);
+    slider->setPageStep(2);
+    slider->setTickPosition(QSlider::TicksBelow);
+    slider->setTickInterval(1);
+    slider->setValue(row.value);
+    return slider;
+}
+
 QWidget* makeWidget(const ControlRow& row, QWidget* parent,
                     std::map<QString, QButtonGroup*>& groups, QWidget* client) {
     switch (row.kind) {
-    case ControlKind::Frame: {
-        auto* frame = new QGroupBox(text(row.caption), parent);
-        if (row.foreColor) {
-            // Kept apart from the palette, which the frame's children would inherit.
-            frame->setProperty("captionColor", colorFromBgr(*row.foreColor));
-        }
-        return frame;
-    }
+    case ControlKind::Frame:
+        return makeFrame(row, parent);
     case ControlKind::UntitledFrame:
         return new UntitledFrame(parent);
-    case ControlKind::CheckBox: {
-        auto* box = new QCheckBox(text(row.caption), parent);
-        box->setChecked(row.value == 1);
-        // Opaque, so that it covers the frame's top edge like a caption.
-        box->setAutoFillBackground(true);
-        if (row.foreColor) {
-            setPaletteColor(box, QPalette::WindowText, *row.foreColor);
-        }
-        return box;
-    }
+    case ControlKind::CheckBox:
+        return makeCheckBox(row, parent);
     case ControlKind::OptionButton:
-    case ControlKind::PushOption: {
-        QAbstractButton* button = nullptr;
-        if (row.kind == ControlKind::OptionButton) {
-            button = new QRadioButton(text(row.caption), parent);
-        } else {
-            button = new QPushButton(text(row.caption), parent);
-            button->setCheckable(true);
-        }
-        button->setChecked(row.value == 1);
-        groupOf(groups, client, row.name)->addButton(button, row.index);
-        return button;
-    }
+    case ControlKind::PushOption:
+        return makeOption(row, parent, groups, client);
     case ControlKind::PictureBox:
         return new PictureBox(parent);
-    case ControlKind::ImageBox: {
-        auto* image = new QLabel(parent);
-        image->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        image->setLineWidth(2);
-        image->setAlignment(Qt::AlignCenter);
-        return image;
-    }
-    case ControlKind::CommandButton: {
-        auto* button = new QPushButton(text(row.caption), parent);
-        button->setDefault((row.flags & DefaultButton) != 0);
-        if ((row.flags & CancelButton) != 0) {
-            auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), button);
-            QObject::connect(escape, &QShortcut::activated, button, &QPushButton::click);
-        }
-        return button;
-    }
+    case ControlKind::ImageBox:
+        return makeImageBox(parent);
+    case ControlKind::CommandButton:
+        return makeCommandButton(row, parent);
     case ControlKind::Line:
         return new LineWidget(colorFromBgr(row.foreColor.value_or(0)), parent);
-    case ControlKind::Label: {
-        auto* label = new QLabel(text(row.caption), parent);
-        if (row.foreColor) {
-            setPaletteColor(label, QPalette::WindowText, *row.foreColor);
-        }
-        if (row.backColor) {
-            // A filled label is a lamp: a square of colour with a thin border.
-            label->setAutoFillBackground(true);
-            label->setFrameShape(QFrame::Box);
-            label->setLineWidth(1);
-            setPaletteColor(label, QPalette::Window, *row.backColor);
-        }
-        return label;
-    }
-    case ControlKind::Slider: {
-        auto* slider = new QSlider(Qt::Horizontal, parent);
-        slider->setRange(0, 10);
-        slider->setSingleStep(1);
-        slider->setPageStep(2);
-        slider->setTickPosition(QSlider::TicksBelow);
-        slider->setTickInterval(1);
-        slider->setValue(row.value);
-        return slider;
-    }
+    case ControlKind::Label:
+        return makeLabel(row, parent);
+    case ControlKind::Slider:
+        return makeSlider(row, parent);
     }
     return nullptr;
 }

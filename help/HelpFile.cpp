@@ -2,7 +2,7 @@
 
 namespace vemba {
 
-QString HelpFilePath(const QString& programDir) {
+QString helpFilePath(const QString& programDir) {
     return programDir + QStringLiteral("/Vemba_PC.chm");
 }
 

@@ -6,6 +6,6 @@ namespace vemba {
 
 // The help file of a program directory: the directory followed directly by
 // "/Vemba_PC.chm", formed anew on every call.
-QString HelpFilePath(const QString& programDir);
+QString helpFilePath(const QString& programDir);
 
 } // namespace vemba

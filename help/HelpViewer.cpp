@@ -45,12 +45,12 @@ std::vector<SitemapEntry> sitemap(const ChmArchive& archive, const QString& path
     if (path.isEmpty()) {
         return {};
     }
-    return ParseSitemap(archive.read(path).value_or(QByteArray()));
+    return parseSitemap(archive.read(path).value_or(QByteArray()));
 }
 
 } // namespace
 
-QUrl ChmUrl(const QString& local) {
+QUrl chmUrl(const QString& local) {
     QUrl url;
     url.setScheme(kScheme);
     url.setPath(ChmPath(local));
@@ -236,21 +236,39 @@ HelpViewer::HelpViewer(std::unique_ptr<ChmArchive> archive, QString filePath, co
     setWindowTitle(file.title().isEmpty() ? QStringLiteral("ヘルプ") : file.title());
     resize(820, 560);
 
-    const auto button = [this](const QString& name, const QString& text, Qt::ArrowType arrow) {
-        auto* b = new QToolButton(this);
-        b->setObjectName(name);
-        b->setText(text);
-        b->setArrowType(arrow);
-        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-        // History buttons wake up with the first step.
-        b->setEnabled(arrow == Qt::NoArrow);
-        return b;
-    };
-    QToolButton* back = button(QStringLiteral("back"), QStringLiteral("戻る"), Qt::LeftArrow);
+    QToolButton* back = makeButton(QStringLiteral("back"), QStringLiteral("戻る"), Qt::LeftArrow);
     QToolButton* forward =
-        button(QStringLiteral("forward"), QStringLiteral("進む"), Qt::RightArrow);
-    QToolButton* home = button(QStringLiteral("home"), QStringLiteral("ホーム"), Qt::NoArrow);
+        makeButton(QStringLiteral("forward"), QStringLiteral("進む"), Qt::RightArrow);
+    QToolButton* home = makeButton(QStringLiteral("home"), QStringLiteral("ホーム"), Qt::NoArrow);
+    setUpPanes();
+    fillContents(nullptr, sitemap(file, file.contentsFile()));
+    m_contents->expandAll();
+    fillIndex(sitemap(file, file.indexFile()), 0);
+    layOut({back, forward, home});
 
+    connect(back, &QToolButton::clicked, m_browser, &QTextBrowser::backward);
+    connect(forward, &QToolButton::clicked, m_browser, &QTextBrowser::forward);
+    connect(home, &QToolButton::clicked, this, [this, start] { showTopic(start); });
+    connect(m_browser, &QTextBrowser::backwardAvailable, back, &QWidget::setEnabled);
+    connect(m_browser, &QTextBrowser::forwardAvailable, forward, &QWidget::setEnabled);
+    connect(m_browser, &QTextBrowser::anchorClicked, this, &HelpViewer::followLink);
+    connectLists();
+
+    showTopic(start);
+}
+
+QToolButton* HelpViewer::makeButton(const QString& name, const QString& text, Qt::ArrowType arrow) {
+    auto* b = new QToolButton(this);
+    b->setObjectName(name);
+    b->setText(text);
+    b->setArrowType(arrow);
+    b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    // History buttons wake up with the first step.
+    b->setEnabled(arrow == Qt::NoArrow);
+    return b;
+}
+
+void HelpViewer::setUpPanes() {
     m_browser->setObjectName(QStringLiteral("page"));
     m_contents->setObjectName(QStringLiteral("contents"));
     m_contents->header()->hide();
@@ -258,11 +276,10 @@ HelpViewer::HelpViewer(std::unique_ptr<ChmArchive> archive, QString filePath, co
     m_filter->setObjectName(QStringLiteral("filter"));
     m_filter->setPlaceholderText(QStringLiteral("キーワードを入力"));
     m_filter->setClearButtonEnabled(true);
+}
 
-    fillContents(nullptr, sitemap(file, file.contentsFile()));
-    m_contents->expandAll();
-    fillIndex(sitemap(file, file.indexFile()), 0);
-
+// The buttons in a row over the tabs of contents and keywords beside the page.
+void HelpViewer::layOut(std::initializer_list<QToolButton*> buttons) {
     auto* indexPane = new QWidget(this);
     auto* indexLayout = new QVBoxLayout(indexPane);
     indexLayout->setContentsMargins(4, 4, 4, 4);
@@ -279,22 +296,20 @@ HelpViewer::HelpViewer(std::unique_ptr<ChmArchive> archive, QString filePath, co
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({240, 580});
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(back);
-    buttons->addWidget(forward);
-    buttons->addWidget(home);
-    buttons->addStretch();
+    auto* row = new QHBoxLayout;
+    for (QToolButton* button : buttons) {
+        row->addWidget(button);
+    }
+    row->addStretch();
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
-    layout->addLayout(buttons);
+    layout->addLayout(row);
     layout->addWidget(splitter, 1);
+}
 
-    connect(back, &QToolButton::clicked, m_browser, &QTextBrowser::backward);
-    connect(forward, &QToolButton::clicked, m_browser, &QTextBrowser::forward);
-    connect(home, &QToolButton::clicked, this, [this, start] { showTopic(start); });
-    connect(m_browser, &QTextBrowser::backwardAvailable, back, &QWidget::setEnabled);
-    connect(m_browser, &QTextBrowser::forwardAvailable, forward, &QWidget::setEnabled);
-    connect(m_browser, &QTextBrowser::anchorClicked, this, &HelpViewer::followLink);
+// An entry of the contents or the index opens its page when clicked or
+// activated; Return in the filter activates the first entry it leaves.
+void HelpViewer::connectLists() {
     const auto openItem = [this](const QVariant& local) {
         if (local.isValid()) {
             showTopic(local.toString());
@@ -318,8 +333,6 @@ HelpViewer::HelpViewer(std::unique_ptr<ChmArchive> archive, QString filePath, co
             }
         }
     });
-
-    showTopic(start);
 }
 
 void HelpViewer::fillContents(QTreeWidgetItem* parent, const std::vector<SitemapEntry>& entries) {
@@ -354,7 +367,7 @@ void HelpViewer::filterIndex(const QString& text) {
 }
 
 void HelpViewer::showTopic(const QString& local) {
-    m_browser->setSource(ChmUrl(local));
+    m_browser->setSource(chmUrl(local));
 }
 
 void HelpViewer::followLink(const QUrl& link) {

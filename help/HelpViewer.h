@@ -5,10 +5,12 @@
 
 #include <QTextBrowser>
 #include <QWidget>
+#include <initializer_list>
 #include <memory>
 
 class QLineEdit;
 class QListWidget;
+class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -67,6 +69,10 @@ public:
 
 private:
     HelpViewer(std::unique_ptr<ChmArchive> archive, QString filePath, const QString& start);
+    QToolButton* makeButton(const QString& name, const QString& text, Qt::ArrowType arrow);
+    void setUpPanes();
+    void layOut(std::initializer_list<QToolButton*> buttons);
+    void connectLists();
     void fillContents(QTreeWidgetItem* parent, const std::vector<SitemapEntry>& entries);
     void fillIndex(const std::vector<SitemapEntry>& entries, int depth);
     void filterIndex(const QString& text);
@@ -79,6 +85,6 @@ private:
 };
 
 // The URL of a page inside a help file.
-QUrl ChmUrl(const QString& local);
+QUrl chmUrl(const QString& local);
 
 } // namespace vemba

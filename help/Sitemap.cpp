@@ -97,7 +97,7 @@ QString DecodeHtml(const QByteArray& bytes) {
     return decoder.decode(bytes);
 }
 
-std::vector<SitemapEntry> ParseSitemap(const QByteArray& bytes) {
+std::vector<SitemapEntry> parseSitemap(const QByteArray& bytes) {
     const QString text = DecodeHtml(bytes);
     std::vector<SitemapEntry> root;
     // The lists open at this point; each holds the entries of one <UL>. A

@@ -17,7 +17,7 @@ struct SitemapEntry {
 
 // The entries of a sitemap file. Unknown tags, unbalanced lists and broken
 // attributes are passed over; nesting and entry count are bounded.
-std::vector<SitemapEntry> ParseSitemap(const QByteArray& bytes);
+std::vector<SitemapEntry> parseSitemap(const QByteArray& bytes);
 
 // An HTML text from its bytes: in the charset its <meta> names, UTF-8 when it
 // names none or one this system does not know.

@@ -145,28 +145,8 @@ void removeOffset(std::vector<float>& stereo) {
     }
 }
 
-} // namespace
-
-Status loadSoundFile(const QString& path, int outputRate, std::shared_ptr<const SampleData>& out) {
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        return fail(path, QStringLiteral(" が見つかりません。"));
-    }
-    if (info.isDir()) {
-        return fail(path, QStringLiteral(" はフォルダーです。WAV ファイルではありません。"));
-    }
-
-    Status refused = Status::success();
-    qint64 size = 0;
-    const int fd = openRegularFile(path, refused, size);
-    if (fd < 0) {
-        return refused;
-    }
-    SF_INFO format{};
-    SndFilePtr file(sf_open_fd(fd, SFM_READ, &format, SF_TRUE));
-    if (!file) {
-        return openFailure(path, sf_error(nullptr));
-    }
+// Refuses a sound whose channels or rate the player cannot take.
+Status checkFormat(const QString& path, const SF_INFO& format) {
     if (format.channels > 2) {
         return fail(path, QStringLiteral(
                               " は %1 チャンネルの音声です。モノラルかステレオだけを再生できます。")
@@ -183,57 +163,101 @@ Status loadSoundFile(const QString& path, int outputRate, std::shared_ptr<const 
                         .arg(kMinFileRate)
                         .arg(kMaxFileRate));
     }
+    return Status::success();
+}
+
+// Opens the file with libsndfile and reads its header; what the player
+// cannot take is refused before any sound is read.
+Status openSoundFile(const QString& path, SndFilePtr& file, SF_INFO& format) {
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        return fail(path, QStringLiteral(" が見つかりません。"));
+    }
+    if (info.isDir()) {
+        return fail(path, QStringLiteral(" はフォルダーです。WAV ファイルではありません。"));
+    }
+    Status refused = Status::success();
+    qint64 size = 0;
+    const int fd = openRegularFile(path, refused, size);
+    if (fd < 0) {
+        return refused;
+    }
+    file.reset(sf_open_fd(fd, SFM_READ, &format, SF_TRUE));
+    if (!file) {
+        return openFailure(path, sf_error(nullptr));
+    }
+    if (Status usable = checkFormat(path, format); !usable) {
+        return usable;
+    }
     const int major = format.format & SF_FORMAT_TYPEMASK;
     if ((major == SF_FORMAT_WAV || major == SF_FORMAT_WAVEX) && wavDataCutShort(fd, size)) {
         return cutShort(path);
     }
+    return Status::success();
+}
 
-    // Both the frames as read and the converted loop must fit the bound; a
-    // header's count is checked before reading, the frames read as they come.
+// Both the frames as read and the converted loop must fit the bound.
+sf_count_t maxFramesRead(const SF_INFO& format) {
+    return static_cast<sf_count_t>(kMaxSoundBytes /
+                                   (sizeof(float) * static_cast<std::size_t>(format.channels)));
+}
+
+bool fitsBound(sf_count_t frames, const SF_INFO& format, int outputRate) {
+    return frames <= maxFramesRead(format) &&
+           planLoop(std::size_t(frames), format.samplerate, outputRate).outFrames <=
+               kMaxSoundBytes / (2 * sizeof(float));
+}
+
+Status tooLong(const QString& path, const SF_INFO& format, int outputRate) {
+    const double seconds = std::min(double(maxFramesRead(format)) / format.samplerate,
+                                    double(kMaxSoundBytes / (2 * sizeof(float))) / outputRate);
+    return fail(
+        path,
+        QStringLiteral(" は長すぎます。約 %1 秒までの音を再生できます。").arg(std::floor(seconds)));
+}
+
+// Reads every frame, in the file's own channels. A header's count is checked
+// before reading, the frames read as they come.
+Status readSamples(const QString& path, SNDFILE* file, const SF_INFO& format, int outputRate,
+                   std::vector<float>& samples) {
     const auto channels = static_cast<std::size_t>(format.channels);
-    const auto maxFrames = static_cast<sf_count_t>(kMaxSoundBytes / (sizeof(float) * channels));
-    const auto fits = [&](sf_count_t frames) {
-        return frames <= maxFrames &&
-               planLoop(std::size_t(frames), format.samplerate, outputRate).outFrames <=
-                   kMaxSoundBytes / (2 * sizeof(float));
-    };
-    const auto tooLong = [&] {
-        const double seconds = std::min(double(maxFrames) / format.samplerate,
-                                        double(kMaxSoundBytes / (2 * sizeof(float))) / outputRate);
-        return fail(path, QStringLiteral(" は長すぎます。約 %1 秒までの音を再生できます。")
-                              .arg(std::floor(seconds)));
-    };
     const bool counted = format.frames > 0 && format.frames != SF_COUNT_MAX;
-    if (counted && !fits(format.frames)) {
-        return tooLong();
+    if (counted && !fitsBound(format.frames, format, outputRate)) {
+        return tooLong(path, format, outputRate);
     }
-
-    std::vector<float> samples;
     if (counted) {
         samples.reserve(std::size_t(format.frames) * channels);
     }
     std::vector<float> chunk(std::size_t(kChunkFrames) * channels);
     sf_count_t frames = 0;
     for (;;) {
-        const sf_count_t got = sf_readf_float(file.get(), chunk.data(), kChunkFrames);
+        const sf_count_t got = sf_readf_float(file, chunk.data(), kChunkFrames);
         if (got <= 0) {
             break;
         }
         frames += got;
-        if (!fits(frames)) {
-            return tooLong();
+        if (!fitsBound(frames, format, outputRate)) {
+            return tooLong(path, format, outputRate);
         }
         samples.insert(samples.end(), chunk.begin(),
                        chunk.begin() + std::ptrdiff_t(std::size_t(got) * channels));
     }
     // An MPEG stream's count is an estimate from its bit rate; every other
     // format's is what the file says it holds.
+    const int major = format.format & SF_FORMAT_TYPEMASK;
     if (counted && frames < format.frames && major != SF_FORMAT_MPEG) {
         return cutShort(path);
     }
     if (frames == 0) {
         return fail(path, QStringLiteral(" には音のデータがありません。"));
     }
+    return Status::success();
+}
+
+// Turns the samples as read into the mixer's loop: stereo at the output rate
+// with no DC offset.
+Status makeLoop(const QString& path, const SF_INFO& format, int outputRate,
+                std::vector<float>& samples) {
     // A float file may hold infinities or NaNs, which would poison the whole
     // mix, or values past full scale, which would clip anyway and could
     // overflow the rate converter.
@@ -241,7 +265,8 @@ Status loadSoundFile(const QString& path, int outputRate, std::shared_ptr<const 
         s = std::isfinite(s) ? std::clamp(s, -1.0f, 1.0f) : 0.0f;
     }
     if (format.samplerate != outputRate) {
-        const LoopPlan plan = planLoop(std::size_t(frames), format.samplerate, outputRate);
+        const std::size_t frames = samples.size() / static_cast<std::size_t>(format.channels);
+        const LoopPlan plan = planLoop(frames, format.samplerate, outputRate);
         std::vector<float> converted;
         const QString error =
             resampleLoop(samples, format.channels, format.samplerate, outputRate, plan, converted);
@@ -254,7 +279,24 @@ Status loadSoundFile(const QString& path, int outputRate, std::shared_ptr<const 
     }
     samples = toStereo(std::move(samples), format.channels);
     removeOffset(samples);
+    return Status::success();
+}
 
+} // namespace
+
+Status loadSoundFile(const QString& path, int outputRate, std::shared_ptr<const SampleData>& out) {
+    SndFilePtr file;
+    SF_INFO format{};
+    if (Status opened = openSoundFile(path, file, format); !opened) {
+        return opened;
+    }
+    std::vector<float> samples;
+    if (Status read = readSamples(path, file.get(), format, outputRate, samples); !read) {
+        return read;
+    }
+    if (Status made = makeLoop(path, format, outputRate, samples); !made) {
+        return made;
+    }
     auto data = std::make_shared<SampleData>();
     data->samples = std::move(samples);
     out = std::move(data);
