@@ -13,7 +13,7 @@ namespace {
 
 void readSitemap(const vemba::ChmArchive& archive, const QString& path) {
     if (const auto bytes = archive.read(path)) {
-        for (const vemba::SitemapEntry& entry : vemba::ParseSitemap(*bytes)) {
+        for (const vemba::SitemapEntry& entry : vemba::parseSitemap(*bytes)) {
             (void)archive.read(vemba::ChmPath(entry.local));
         }
     }
@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     if (!bytes.startsWith("ITSF")) {
-        (void)vemba::ParseSitemap(bytes);
+        (void)vemba::parseSitemap(bytes);
         return 0;
     }
     const auto archive = vemba::ChmArchive::open(writeFuzzFile(QStringLiteral("help.chm"), bytes));

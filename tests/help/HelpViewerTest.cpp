@@ -32,7 +32,7 @@ namespace vemba {
 namespace {
 
 QString helpFile() {
-    return HelpFilePath(qEnvironmentVariable("VEMBA_PROGRAM_DIR"));
+    return helpFilePath(qEnvironmentVariable("VEMBA_PROGRAM_DIR"));
 }
 
 QList<HelpViewer*> viewers() {

@@ -22,7 +22,7 @@ void flatten(const std::vector<SitemapEntry>& entries, int depth, QStringList& o
 
 QStringList parsed(const QByteArray& text) {
     QStringList out;
-    flatten(ParseSitemap(text), 0, out);
+    flatten(parseSitemap(text), 0, out);
     return out;
 }
 
