@@ -5,16 +5,8 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QSlider>
-#include <QTimer>
 
 namespace vemba {
-
-namespace {
-
-// Long enough for the channels' 10 ms fade and the stream's closing.
-constexpr int kQuitDelayMs = 150;
-
-} // namespace
 
 ProgramWindow::ProgramWindow(Services services, const ControllerFactory& makeController)
     : m_form(std::make_unique<Form1>()), m_selection(*m_form),
@@ -37,8 +29,9 @@ void ProgramWindow::streamLost(const QString& message) {
 
 void ProgramWindow::quit() {
     m_form->close();
-    // The stop's fade and the stream's close run from the event loop.
-    QTimer::singleShot(kQuitDelayMs, qApp, &QCoreApplication::quit);
+    // No wait here for the stop's fade: the audio layer lets it be heard
+    // and closes its stream when the window's sound goes, after the loop.
+    QCoreApplication::quit();
 }
 
 void ProgramWindow::connectEvents() {
