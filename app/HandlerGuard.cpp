@@ -1,10 +1,7 @@
 #include "HandlerGuard.h"
 
 #include "ErrorPresenter.h"
-#include "Form1.h"
 #include "SoundEngine.h"
-
-#include <QAbstractButton>
 
 namespace vemba {
 
@@ -13,11 +10,6 @@ void HandlerGuard::run(const std::function<void()>& handler) {
         handler();
     } catch (const SoundError& error) {
         m_errors.report(error.message());
-        if (error.kind() == SoundError::Kind::Device) {
-            // No device: the switch goes back to OFF, so the lamp does not
-            // stay red over silence.
-            m_form.optMediaMode(1)->setChecked(true);
-        }
     } catch (const std::exception& error) {
         m_errors.report(QString::fromLocal8Bit(error.what()));
     } catch (...) {

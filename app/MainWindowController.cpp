@@ -162,8 +162,10 @@ void MainWindowController::Option4_Click(std::int16_t Index) {
 void MainWindowController::optMediaMode_Click(std::int16_t) {
     if (switchIsOn()) {
         m_form.setLabel1BackColor(bgr::red);
-        m_engine.InitSoundDevice();
-        startTickedChannels();
+        offWithoutDevice([this] {
+            m_engine.InitSoundDevice();
+            startTickedChannels();
+        });
     } else {
         m_form.setLabel1BackColor(bgr::white);
         for (int channel = 1; channel <= 3; ++channel) {
@@ -199,7 +201,7 @@ void MainWindowController::startTickedChannels() {
         return;
     }
     if (!started) {
-        m_form.optMediaMode(1)->setChecked(true);
+        switchOff();
     }
     throw SoundError(SoundError::Kind::Buffer, failures.join(u'\n'));
 }
@@ -238,15 +240,18 @@ void MainWindowController::MVersion_Click() {
 
 void MainWindowController::streamLost(const QString& message) {
     if (switchIsOn()) {
-        throw SoundError(SoundError::Kind::Device, message);
+        switchOff();
+        throw SoundError(SoundError::Kind::Device, message); // told by the guard
     }
 }
 
 void MainWindowController::channelCheckClick(int channel) {
     if (switchIsOn()) {
         if (ticked(channel)) {
-            m_engine.LoadChannelBuffer(channel);
-            m_engine.PlayChannel(channel);
+            offWithoutDevice([this, channel] {
+                m_engine.LoadChannelBuffer(channel);
+                m_engine.PlayChannel(channel);
+            });
         } else {
             m_engine.StopChannel(channel);
         }
@@ -265,8 +270,27 @@ void MainWindowController::channelOptionClick(int channel, std::int16_t index) {
 
 void MainWindowController::restartChannel(int channel) {
     m_engine.StopChannel(channel);
-    m_engine.LoadChannelBuffer(channel);
-    m_engine.PlayChannel(channel);
+    offWithoutDevice([this, channel] {
+        m_engine.LoadChannelBuffer(channel);
+        m_engine.PlayChannel(channel);
+    });
+}
+
+// Without a device the switch goes back to OFF, so that the lamp does not
+// stay red over silence; the message is the guard's to tell.
+void MainWindowController::offWithoutDevice(const std::function<void()>& work) {
+    try {
+        work();
+    } catch (const SoundError& error) {
+        if (error.kind() == SoundError::Kind::Device) {
+            switchOff();
+        }
+        throw;
+    }
+}
+
+void MainWindowController::switchOff() {
+    m_form.optMediaMode(1)->setChecked(true);
 }
 
 bool MainWindowController::switchIsOn() const {

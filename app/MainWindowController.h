@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 namespace vemba {
@@ -66,6 +67,8 @@ private:
     void channelCheckClick(int channel);
     void channelOptionClick(int channel, std::int16_t index);
     void restartChannel(int channel);
+    void offWithoutDevice(const std::function<void()>& work);
+    void switchOff();
     bool switchIsOn() const;
     bool ticked(int channel) const;
 

@@ -101,8 +101,8 @@ void PrintTo(const EventCase& c, std::ostream* os) {
 }
 
 // The design selects "30Hz", "7.5KHz", "450Hz" and sine; the slider stands at 5.
-// A failed load ends its handler before the write. One file or the device
-// failing at switch ON, FaultMatrixTest shows end to end.
+// A failed load ends its handler before the write; no device, and the switch
+// goes back OFF. One file failing at switch ON, FaultMatrixTest shows end to end.
 // clang-format off
 const EventCase kEventCases[] = {
     {"tick while ON", true, true, {}, tick(1), start("/30.wav"), {"[Sound1]", "Active=1"}},
@@ -134,6 +134,8 @@ const EventCase kEventCases[] = {
      {}, {}, {.failingFiles = {"/30.wav", "/7500.wav"}}, {"/30.wav /7500.wav"}},
     {"any exception in a handler is told", true, true, {}, tick(1),
      {"createSoundBufferFromFile /30.wav 16610"}, {}, {}, {.throwingFiles = {"/30.wav"}}, {""}},
+    {"switch ON without a device goes back OFF", false, false, {1}, turn(true),
+     {"createRoot", "directSoundCreate ''"}, {}, {}, {.failDevice = true}, {""}},
 };
 // clang-format on
 
@@ -165,6 +167,21 @@ TEST_P(ControllerEventTest, MakesExactlyItsSoundCallsAndWrites) {
 
 INSTANTIATE_TEST_SUITE_P(EveryEventInEveryState, ControllerEventTest,
                          ::testing::ValuesIn(kEventCases));
+
+// A stream given up for good while ON: told once, the switch back OFF and
+// what played stopped; while OFF, nothing.
+TEST_F(ControllerTest, AStreamLostForGoodTurnsTheSwitchOff) {
+    for (const bool on : {true, false}) {
+        arrange(true, {1});
+        arrange(on, {1});
+        messages.clear();
+        window->streamLost(QStringLiteral("gone"));
+        EXPECT_FALSE(form->optMediaMode(0)->isChecked());
+        EXPECT_EQ(lamp(), kWhite);
+        EXPECT_EQ(messages, on ? QStringList{QStringLiteral("gone")} : QStringList{});
+        EXPECT_EQ(audio.log, on ? stop("/30.wav") : QStringList{});
+    }
+}
 
 } // namespace
 } // namespace vemba
