@@ -92,6 +92,7 @@ TEST(WavLoader, BadInputIsRefusedWithItsReasonOrLoadedAsFarAsItIsSound) {
         {"no frames", sound(2, kRate, {}), "音のデータがありません"},
         {"cut to 1000 bytes", bytes(good.left(1000)), cutShort},
         {"one frame of the promised 48000", bytes(good.left(48)), cutShort},
+        {"one byte short", bytes(good.chopped(1)), cutShort},
         {"7999 Hz", sound(1, 7999, {0.1f}, SF_FORMAT_PCM_U8), badRate},
         {"384001 Hz", sound(1, 384001, std::vector<float>(8, 0.1f)), badRate},
         // Silence at 384 kHz compresses to almost nothing: one frame past the
