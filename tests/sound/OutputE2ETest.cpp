@@ -3,7 +3,6 @@
 #include "WavLoader.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <cmath>
 #include <functional>
@@ -19,12 +18,6 @@ namespace probe = vemba::probe;
 namespace {
 
 constexpr std::size_t kWindow = 32768; // frames measured, 0.68 s
-
-int threadCount() {
-    return int(QDir(QStringLiteral("/proc/self/task"))
-                   .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
-                   .size());
-}
 
 constexpr std::size_t kProbeFrames = 4800; // 0.1 s
 
@@ -112,8 +105,7 @@ protected:
     probe::SinkRecorder recorder;
 };
 
-TEST_F(Output, PlaysTheFileAtItsLevelPlusTheVolumeAndClosesIdleStreams) {
-    const int idleThreads = threadCount();
+TEST_F(Output, PlaysTheFileAtItsLevelPlusTheVolumeAndFallsSilentOnStop) {
     for (std::int32_t volume : {-602, 0}) {
         SCOPED_TRACE(volume);
         ASSERT_TRUE(buffer->play(DSBPLAY_LOOPING).ok());
@@ -121,7 +113,6 @@ TEST_F(Output, PlaysTheFileAtItsLevelPlusTheVolumeAndClosesIdleStreams) {
         // A second for the stream to open and settle, even on a busy machine.
         recorder.recordFor(1000);
         recorder.recordFrames(kWindow);
-        EXPECT_GT(threadCount(), idleThreads) << "no stream of its own while playing";
         for (int ch = 0; ch < 2; ++ch) {
             // The file's own level, measured over a window as long as the recording's.
             const auto own = probe::dominantTone(probe::channel(file->samples, ch, 0, kWindow));
@@ -132,10 +123,6 @@ TEST_F(Output, PlaysTheFileAtItsLevelPlusTheVolumeAndClosesIdleStreams) {
         ASSERT_TRUE(buffer->stop().ok());
         ASSERT_TRUE(buffer->setCurrentPosition(0).ok());
         EXPECT_LT(levelAfterHalfASecond(recorder), -100.0) << "still sounding after Stop";
-        // Nothing plays: once what it queued has been heard, the stream and
-        // its thread are gone until the next Play.
-        recorder.recordFor(1000);
-        EXPECT_EQ(threadCount(), idleThreads);
     }
 }
 

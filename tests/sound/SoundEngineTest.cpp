@@ -100,6 +100,15 @@ TEST_F(SoundEngineTest, LoadsTheFileOfTheSelectedVariantAndShape) {
         }
     }
     EXPECT_EQ(audio.liveBuffers, 3);
+    // Each channel plays (at the slider's volume) and stops its own buffer.
+    for (int channel = 1; channel <= 3; ++channel) {
+        audio.log.clear();
+        engine.PlayChannel(channel);
+        engine.StopChannel(channel);
+        const QString name = QStringLiteral("/t%1.wav").arg(kSine[channel - 1][4]);
+        EXPECT_EQ(audio.log, QStringList({"play " + name + " 1", "setVolume " + name + " 0",
+                                          "stop " + name, "setCurrentPosition " + name + " 0"}));
+    }
 
     // Only the sine member decides the shape: neither selected means triangle.
     selection.shapes = {false, false};

@@ -37,6 +37,13 @@ Maker sound(int channels, int rate, const std::vector<float>& samples,
     };
 }
 
+// Mono silence at 384 kHz; the most a sound may take as read is this many
+// frames.
+constexpr std::size_t kBoundFrames = vemba::audio::kMaxSoundBytes / sizeof(float);
+Maker flac(std::size_t frames) {
+    return sound(1, 384000, std::vector<float>(frames, 0.0f), SF_FORMAT_PCM_16, SF_FORMAT_FLAC);
+}
+
 QByteArray randomBytes(int size, std::uint32_t seed) {
     const std::vector<float> noise = stereoNoise(std::size_t(size) / 8 + 1, 1.0f, seed);
     return QByteArray(reinterpret_cast<const char*>(noise.data()), size);
@@ -85,12 +92,14 @@ TEST(WavLoader, BadInputIsRefusedWithItsReasonOrLoadedAsFarAsItIsSound) {
         {"no frames", sound(2, kRate, {}), "音のデータがありません"},
         {"cut to 1000 bytes", bytes(good.left(1000)), cutShort},
         {"one frame of the promised 48000", bytes(good.left(48)), cutShort},
-        {"1 Hz, one frame", sound(1, 1, {0.1f}, SF_FORMAT_PCM_U8), badRate},
-        {"655350 Hz", sound(1, 655350, std::vector<float>(8, 0.1f)), badRate},
-        // 22 s at 384 kHz decodes to 34 MB but compresses to almost nothing.
-        {"compressed, decodes past the bound",
-         sound(1, 384000, std::vector<float>(22 * 384000, 0.0f), SF_FORMAT_PCM_16, SF_FORMAT_FLAC),
-         "長すぎます"},
+        {"one byte short", bytes(good.chopped(1)), cutShort},
+        {"7999 Hz", sound(1, 7999, {0.1f}, SF_FORMAT_PCM_U8), badRate},
+        {"384001 Hz", sound(1, 384001, std::vector<float>(8, 0.1f)), badRate},
+        // Silence at 384 kHz compresses to almost nothing: one frame past the
+        // bound, and the bound itself.
+        {"compressed, decodes past the bound", flac(kBoundFrames + 1), "長すぎます"},
+        {"compressed, decodes to the bound", flac(kBoundFrames), nullptr, kBoundFrames / 8,
+         kBoundFrames / 8},
         {"good file followed by junk", bytes(good + randomBytes(777, 9)), nullptr, 48000,
          48000 + 777 / 4},
         {"float file with infinities and NaNs",

