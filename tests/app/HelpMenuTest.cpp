@@ -29,7 +29,11 @@ protected:
     void TearDown() override { qDeleteAll(viewers()); }
 };
 
-TEST_F(HelpMenuTest, OpensTheProgramDirectorysHelpFileOnce) {
+TEST_F(HelpMenuTest, OpensTheProgramDirectorysHelpFileOnceAndNothingWithoutOne) {
+    const int windows = QApplication::topLevelWidgets().size();
+    form->MHelp1()->trigger();
+    EXPECT_EQ(QApplication::topLevelWidgets().size(), windows);
+
     const QString built = qEnvironmentVariable("VEMBA_PROGRAM_DIR") + "/Vemba_PC.chm";
     ASSERT_TRUE(QFile::copy(built, dir.filePath("Vemba_PC.chm"))) << built.toStdString();
     form->MHelp1()->trigger();
@@ -37,14 +41,6 @@ TEST_F(HelpMenuTest, OpensTheProgramDirectorysHelpFileOnce) {
     const QList<HelpViewer*> open = viewers();
     ASSERT_EQ(open.size(), 1);
     EXPECT_EQ(QFileInfo(open[0]->filePath()), QFileInfo(dir.path() + "/Vemba_PC.chm"));
-    EXPECT_EQ(messages, QStringList{});
-}
-
-TEST_F(HelpMenuTest, NoHelpFileShowsNothing) {
-    const int windows = QApplication::topLevelWidgets().size();
-    form->MHelp1()->trigger();
-    EXPECT_EQ(viewers().size(), 0);
-    EXPECT_EQ(QApplication::topLevelWidgets().size(), windows);
     EXPECT_EQ(messages, QStringList{});
 }
 

@@ -76,13 +76,13 @@ TEST(ProgramProcess, WithoutADisplayItSaysSoOnOneLineAndEndsWithStatus1) {
     EXPECT_EQ(unread->exitCode(), 1);
 }
 
-// In a child of this test: QuitSignals, a quit signal, then `then` on the
-// window thread; the child's wait status.
-std::optional<int> childAfterQuitSignal(const std::function<void()>& then) {
+// In a child of this test: QuitSignals, the quit signal `signal`, then `then`
+// on the window thread; the child's wait status.
+std::optional<int> childAfterQuitSignal(int signal, const std::function<void()>& then) {
     const pid_t pid = ::fork();
     if (pid == 0) {
         QuitSignals quitSignals;
-        ::raise(SIGTERM);
+        ::raise(signal);
         then();
         ::_exit(7);
     }
@@ -92,19 +92,21 @@ std::optional<int> childAfterQuitSignal(const std::function<void()>& then) {
 TEST(ProgramProcess, AQuitSignalEndsTheProgramWhenTheWindowThreadIsStuck) {
     // Stuck in a call that never returns: nothing reads the pipe, so only
     // the safety net can end the child, with status 0.
-    const std::optional<int> stuck = childAfterQuitSignal([] {
-        std::array<int, 2> never{};
-        char byte = 0;
-        if (::pipe(never.data()) == 0) {
-            (void)::read(never[0], &byte, 1);
-        }
-    });
-    ASSERT_TRUE(stuck.has_value()) << "a stuck program outlived its quit signal";
-    EXPECT_TRUE(WIFEXITED(*stuck) && WEXITSTATUS(*stuck) == 0) << *stuck;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        const std::optional<int> stuck = childAfterQuitSignal(signal, [] {
+            std::array<int, 2> never{};
+            char byte = 0;
+            if (::pipe(never.data()) == 0) {
+                (void)::read(never[0], &byte, 1);
+            }
+        });
+        ASSERT_TRUE(stuck.has_value()) << "a stuck program outlived signal " << signal;
+        EXPECT_TRUE(WIFEXITED(*stuck) && WEXITSTATUS(*stuck) == 0) << signal << ": " << *stuck;
+    }
 
     // Once the event loop has ended the normal way, the net is off: what
     // comes after it (a test's own checks) runs to its end.
-    const std::optional<int> ended = childAfterQuitSignal([] {
+    const std::optional<int> ended = childAfterQuitSignal(SIGTERM, [] {
         QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
         QCoreApplication::exec();
         std::this_thread::sleep_for(std::chrono::seconds(3));

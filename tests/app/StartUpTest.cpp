@@ -129,17 +129,25 @@ TEST_F(StartUpTest, WindowGoesToItsStoredPlaceOrStaysReachable) {
     }
 }
 
-// A window pulled back onto the screen has its whole frame, borders too, on
-// it, flush with the edge it was past; one flush with the edge stays.
+// A window whose title bar can be grabbed stays; one pulled back onto the
+// screen has its whole frame, borders too, on it, flush with the edge it was
+// past.
 TEST(WindowPlacement, PulledBackTheWholeFrameIsOnTheScreen) {
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     const QSize window(389, 290);
     const QMargins frame(2, 30, 3, 4);
     const QSize outer = QRect(QPoint(), window).marginsAdded(frame).size();
     const QPoint flush(area.right() + 1 - outer.width(), area.bottom() + 1 - outer.height());
+    // A title bar 48 pixels wide and 12 high on the screen can still be
+    // grabbed; one pixel less, and the window is pulled back.
+    const int x = area.left() + 50, y = area.top() + 50;
     const std::pair<QPoint, QPoint> kCases[] = {
-        {{area.right() + 1, area.top() + 50}, {flush.x(), area.top() + 50}},
-        {{area.left() + 50, area.bottom() + 1}, {area.left() + 50, flush.y()}},
+        {{area.right() + 1 - 48, y}, {area.right() + 1 - 48, y}},
+        {{area.right() + 1 - 47, y}, {flush.x(), y}},
+        {{x, area.bottom() + 1 - 12}, {x, area.bottom() + 1 - 12}},
+        {{x, area.bottom() + 1 - 11}, {x, flush.y()}},
+        {{x, area.top() - 30 + 12}, {x, area.top() - 30 + 12}},
+        {{x, area.top() - 30 + 11}, {x, area.top()}},
         {flush, flush},
     };
     for (const auto& [wanted, placed] : kCases) {

@@ -1,13 +1,10 @@
-// The wave-shape previews: the points, where they land at 96 dpi, and that
-// the boxes keep them.
-
-#include "WavePreview.h"
+// The wave-shape previews: where one period of each shape lands at 96 dpi,
+// and that the boxes keep it.
 
 #include "QtPrinters.h"
 #include "WindowTest.h"
 
 #include <QTest>
-#include <cmath>
 #include <gtest/gtest.h>
 #include <set>
 #include <utility>
@@ -15,18 +12,6 @@
 
 namespace vemba {
 namespace {
-
-struct Point {
-    int member;
-    float x, y;
-};
-
-// The points the preview plots, in order.
-std::vector<Point> plotted() {
-    std::vector<Point> points;
-    DrawWavePreview([&](int member, float x, float y) { points.push_back({member, x, y}); });
-    return points;
-}
 
 constexpr int kColumns = 33, kRows = 16;
 
@@ -40,21 +25,6 @@ std::set<std::pair<int, int>> drawnPixels(const QImage& image) {
         }
     }
     return drawn;
-}
-
-// One period of each shape, a point every degree: the sine, then the
-// triangle through 1 at 90 and -1 at 270.
-TEST(WavePreviewPoints, OnePeriodOfEachShapeAtEveryDegree) {
-    const std::vector<Point> points = plotted();
-    ASSERT_EQ(points.size(), 2 * 361U);
-    for (std::size_t n = 0; n < points.size(); ++n) {
-        const double x = static_cast<double>(n % 361);
-        const double triangle = x <= 90 ? x / 90 : x <= 270 ? 2 - x / 90 : x / 90 - 4;
-        const Point& p = points[n];
-        EXPECT_EQ(p.member, n < 361 ? 0 : 1) << n;
-        EXPECT_EQ(p.x, x) << n;
-        EXPECT_NEAR(p.y, p.member == 0 ? std::sin(x * M_PI / 180) : triangle, 1e-5) << n;
-    }
 }
 
 class WavePreviewTest : public testing::WindowTest {

@@ -44,21 +44,16 @@ TEST_F(WindowDetailsTest, EachChangeRaisesItsHandlerOnceAndNoChangeRaisesNothing
     const std::pair<const char*, std::function<void()>> kSteps[] = {
         {"Check1_Click 1", [&] { f.Check(1)->setChecked(true); }},
         {"", [&] { f.Check(1)->setChecked(true); }},
-        {"", [&] { f.Check(2)->setChecked(true); }}, // ticked in the design
         {"Check3_Click 1", [&] { click(f.Check(3)); }},
         {"Check3_Click 0", [&] { click(f.Check(3)); }},
         {"Option1_Click 3", [&] { f.Option(1, 3)->setChecked(true); }},
-        {"", [&] { f.Option(1, 3)->setChecked(true); }},
         {"", [&] { click(f.Option(1, 3)); }},
         {"", [&] { f.Option(1, 3)->setChecked(false); }}, // refused
         {"Option4_Click 1", [&] { click(f.Option(4, 1)); }},
-        {"Option3_Click 4", [&] { f.Option(3, 4)->setChecked(true); }},
-        {"Option2_Click 0", [&] { click(f.Option(2, 0)); }},
         {"optMediaMode_Click 0", [&] { click(f.optMediaMode(0)); }},
         {"", [&] { click(f.optMediaMode(0)); }},
         {"optMediaMode_Click 1", [&] { f.optMediaMode(1)->setChecked(true); }},
         {"Slider1_Change 7", [&] { f.Slider1()->setValue(7); }},
-        {"", [&] { f.Slider1()->setValue(7); }},
         {"Slider1_Change 8", [&] { key(Qt::Key_Right); }},
         {"Slider1_Change 6", [&] { key(Qt::Key_PageDown); }},
         {"Slider1_Change 10", [&] { f.Slider1()->setValue(42); }}, // clamped to the end
@@ -97,8 +92,6 @@ TEST_F(WindowDetailsTest, TabAndArrowKeysMoveFocusAndSelectionAsInADesktop) {
         {nullptr, "Option1_0", Qt::Key_Left, "Option1_4", "Option1_Click 4"},
         {nullptr, "Option1_4", Qt::Key_Down, "Option1_0", "Option1_Click 0"},
         {nullptr, "Option1_0", Qt::Key_Right, "Option1_1", "Option1_Click 1"},
-        {nullptr, "Option1_1", Qt::Key_Right, "Option1_2", "Option1_Click 2"},
-        {nullptr, "optMediaMode_1", Qt::Key_Tab, "Option1_2", ""},
         {nullptr, "Option4_0", Qt::Key_Up, "Option4_1", "Option4_Click 1"},
         {nullptr, "optMediaMode_1", Qt::Key_Down, "optMediaMode_0", "optMediaMode_Click 0"},
         {nullptr, "optMediaMode_0", Qt::Key_Left, "optMediaMode_1", "optMediaMode_Click 1"},
