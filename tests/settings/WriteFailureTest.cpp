@@ -18,6 +18,17 @@ namespace {
 
 using namespace vemba;
 
+// What a command printed; what it says on its error output goes to the log.
+QString outputOf(const QStringList& command,
+                 const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(command[0], command.mid(1));
+    EXPECT_TRUE(process.waitForFinished(30000)) << command.join(' ').toStdString();
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
 // Root may write anything, so as root the writer runs as nobody; anyone else
 // runs it as themselves. The modes deny the owner and everyone else alike.
 TEST(WriteFailure, TheFirstFailureOfARunIsToldOnceAndTheRunGoesOn) {
@@ -50,10 +61,7 @@ TEST(WriteFailure, TheFirstFailureOfARunIsToldOnceAndTheRunGoesOn) {
             ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), c.fileMode), 0);
         }
         ASSERT_EQ(::chmod(dirName.constData(), c.dirMode), 0);
-        QProcess child;
-        child.start(command[0], command.mid(1) + QStringList{programDir, "3"});
-        ASSERT_TRUE(child.waitForFinished(30000));
-        const QString out = QString::fromUtf8(child.readAllStandardOutput());
+        const QString out = outputOf(command + QStringList{programDir, "3"});
         EXPECT_TRUE(out.endsWith("DONE\n")) << "the program goes on:\n" << out.toStdString();
         EXPECT_EQ(out.count("MESSAGE "), 1) << out.toStdString();
         EXPECT_TRUE(out.contains(path) &&
@@ -78,13 +86,10 @@ TEST(WriteFailure, AFullDiskIsNamedAndTheOldFileStays) {
         QStringLiteral("mount -t tmpfs -o size=64k tmpfs \"$1\" && echo MOUNTED || exit; cd \"$1\";"
                        "printf '[Volume]\\nV=0\\n' >setting.ini; cat /dev/zero >filler 2>/dev/null;"
                        "\"$2\" \"$1\" 1 && cat setting.ini");
-    QProcess shell;
-    shell.start("unshare", {"--map-root-user", "--mount", "sh", "-c", script, "sh", dir.path(),
-                            VEMBA_SETTINGS_CHILD});
-    ASSERT_TRUE(shell.waitForFinished(30000));
-    const QString out = QString::fromUtf8(shell.readAllStandardOutput());
+    const QString out = outputOf({"unshare", "--map-root-user", "--mount", "sh", "-c", script, "sh",
+                                  dir.path(), VEMBA_SETTINGS_CHILD});
     if (!out.startsWith("MOUNTED\n")) {
-        GTEST_SKIP() << "cannot mount a small file system: " << shell.readAllStandardError().data();
+        GTEST_SKIP() << "cannot mount a small file system";
     }
     EXPECT_EQ(out.count("MESSAGE "), 1) << out.toStdString();
     EXPECT_TRUE(out.contains(iniEdit::settingsPath(dir.path())) && out.contains("空き容量"))
@@ -135,14 +140,12 @@ TEST(SettingsPlace, BesideTheProgramElseInTheUsersConfigurationElseTold) {
                 env.insert(name, place(value));
             }
         }
-        QProcess shell;
-        shell.setProcessEnvironment(env);
-        shell.start("unshare", {"--map-root-user", "--mount", "sh", "-c", script, "sh", ro,
-                                VEMBA_SETTINGS_CHILD, place(c.program), "3", "program"});
-        ASSERT_TRUE(shell.waitForFinished(30000));
-        const QString out = QString::fromUtf8(shell.readAllStandardOutput());
+        const QString out =
+            outputOf({"unshare", "--map-root-user", "--mount", "sh", "-c", script, "sh", ro,
+                      VEMBA_SETTINGS_CHILD, place(c.program), "3", "program"},
+                     env);
         if (!out.startsWith("MOUNTED\n")) {
-            GTEST_SKIP() << "cannot mount read-only: " << shell.readAllStandardError().data();
+            GTEST_SKIP() << "cannot mount read-only";
         }
         const QString path = iniEdit::settingsPath(place(c.settings));
         EXPECT_TRUE(out.contains("DIRECTORY " + place(c.settings) + "\n")) << out.toStdString();
