@@ -202,12 +202,16 @@ TEST(FailedSync, IsToldAndAFailedDataSyncKeepsTheOldFile) {
     const auto pathOf = [](int fd) {
         return QFileInfo(QString("/proc/self/fd/%1").arg(fd)).symLinkTarget();
     };
-    for (const char* failing : {"file", "folder", ""}) {
+    for (const char* failing : {"file", "folder", "rename", ""}) {
         SCOPED_TRACE(failing);
         QStringList synced;
         iniEdit::setSyncForTesting([&](int fd) {
             const bool folder = QFileInfo(pathOf(fd)).isDir();
             synced << (folder ? pathOf(fd) : QString("file"));
+            if (QString(failing) == "rename" && !folder) { // a folder in the file's place
+                QFile::remove(real + "/setting.ini");
+                QDir(real).mkdir("setting.ini");
+            }
             errno = EIO;
             return QString(failing) == (folder ? "folder" : "file") ? -1 : 0;
         });
@@ -216,6 +220,12 @@ TEST(FailedSync, IsToldAndAFailedDataSyncKeepsTheOldFile) {
         iniEdit::setSyncForTesting({});
         EXPECT_EQ(r.ok(), QString(failing).isEmpty()) << r.reason().toStdString();
         EXPECT_TRUE(QFileInfo(path).isSymLink());
+        if (QString(failing) == "rename") {
+            EXPECT_TRUE(QDir(real).entryList(QDir::Files).isEmpty()) << "a file left";
+            ASSERT_TRUE(QDir(real).rmdir("setting.ini") &&
+                        writeFile(real + "/setting.ini", before));
+            continue;
+        }
         EXPECT_EQ(QDir(real).entryList(QDir::Files).join(' '), "setting.ini") << "a file left";
         if (QString(failing) == "file") {
             EXPECT_EQ(readFile(path), before);
