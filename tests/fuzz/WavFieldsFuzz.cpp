@@ -1,14 +1,13 @@
 #include "FuzzedTone.h"
 #include "WavBytes.h"
 
-#include <QtEndian>
 #include <cmath>
 #include <fuzzer/FuzzedDataProvider.h>
 
 // A WAV file built from fuzzed header fields (format, channels, rate, bits,
 // data size) and data. Whatever the fields, the file is refused or loaded as
 // finite stereo frames; a plain 16-bit file whose fields agree loads to the
-// length its data gives and, at the output rate, to its very samples.
+// length its data gives.
 
 namespace {
 
@@ -53,35 +52,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                               dataSize, QByteArray(samples.data(), qsizetype(samples.size())));
 
     const auto sound = loadFuzzedTone(QStringLiteral("fields.wav"), wav, kOutputRate);
-    if (!sound) {
-        return 0;
-    }
-
     const bool plain = format == 1 && bits == 16 && (channels == 1 || channels == 2) &&
                        fieldsAgree && sizeTrue && samples.size() % blockAlign == 0;
-    if (!plain) {
+    if (!sound || !plain) {
         return 0;
     }
-    const auto frames = static_cast<std::uint64_t>(samples.size() / blockAlign);
     // A whole number of loops, each as long at the output rate to a frame: a
     // short loop is converted as a few copies so that it comes out whole.
-    const double perLoop = double(frames) * kOutputRate / rate;
+    const double perLoop = double(samples.size() / blockAlign) * kOutputRate / rate;
     const double copies = std::round(double(sound->frames()) / perLoop);
     FUZZ_CHECK(copies >= 1 && std::abs(double(sound->frames()) - copies * perLoop) <= 1.0);
-    if (rate != kOutputRate) {
-        return 0;
-    }
-    FUZZ_CHECK(sound->frames() == frames);
-    // As written, but for the file's own DC offset, which the loader takes out.
-    for (int side = 0; side < 2; ++side) {
-        const auto written = [&](std::size_t n) {
-            const std::size_t at = 2 * (n * channels + (channels == 2 ? side : 0));
-            return float(qFromLittleEndian<qint16>(samples.data() + at)) / 32768.0f;
-        };
-        const float offset = written(0) - sound->samples[side];
-        for (std::size_t n = 0; n < frames; ++n) {
-            FUZZ_CHECK(std::abs(sound->samples[2 * n + side] - (written(n) - offset)) <= 1e-6f);
-        }
-    }
     return 0;
 }

@@ -65,9 +65,9 @@ protected:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
-    // Opens the help file and finds the viewer that the handle names.
-    HelpViewer* open() {
-        const WId handle = OpenHelpContents(0, helpFile());
+    // Opens a help file and finds the viewer that the handle names.
+    HelpViewer* open(const QString& file = helpFile()) {
+        const WId handle = OpenHelpContents(0, file);
         for (HelpViewer* viewer : viewers()) {
             if (viewer->winId() == handle) {
                 page = viewer->findChild<QTextBrowser*>(QStringLiteral("page"));
@@ -228,6 +228,21 @@ TEST_F(HelpViewerTest, NothingOutsideTheFileIsRead) {
         const QVariant read = page->document()->resource(type, QUrl::fromLocalFile(css.fileName()));
         EXPECT_FALSE(read.toString().contains("{ color:")) << type;
     }
+}
+
+// A default topic the file lacks: the viewer starts at the contents' first page.
+TEST_F(HelpViewerTest, AMissingDefaultTopicGivesWayToTheContents) {
+    QFile real(helpFile());
+    ASSERT_TRUE(real.open(QIODevice::ReadOnly));
+    const QByteArray topic("\x02\0\x0b\0index.html", 14); // in the uncompressed #SYSTEM
+    const QByteArray bytes =
+        real.readAll().replace(topic, QByteArray(topic).replace("index", "gone0"));
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("Vemba_PC.chm")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    file.close();
+    ASSERT_NE(open(file.fileName()), nullptr);
+    EXPECT_EQ(page->source().path(), "/index.html");
 }
 
 // A page Qt could not lay out in a lifetime shows a line of text instead

@@ -18,6 +18,17 @@ namespace {
 
 using namespace vemba;
 
+// What a command printed; what it says on its error output goes to the log.
+QString outputOf(const QStringList& command,
+                 const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(command[0], command.mid(1));
+    EXPECT_TRUE(process.waitForFinished(30000)) << command.join(' ').toStdString();
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
 // Root may write anything, so as root the writer runs as nobody; anyone else
 // runs it as themselves. The modes deny the owner and everyone else alike.
 TEST(WriteFailure, TheFirstFailureOfARunIsToldOnceAndTheRunGoesOn) {
@@ -50,10 +61,7 @@ TEST(WriteFailure, TheFirstFailureOfARunIsToldOnceAndTheRunGoesOn) {
             ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), c.fileMode), 0);
         }
         ASSERT_EQ(::chmod(dirName.constData(), c.dirMode), 0);
-        QProcess child;
-        child.start(command[0], command.mid(1) + QStringList{programDir, "3"});
-        ASSERT_TRUE(child.waitForFinished(30000));
-        const QString out = QString::fromUtf8(child.readAllStandardOutput());
+        const QString out = outputOf(command + QStringList{programDir, "3"});
         EXPECT_TRUE(out.endsWith("DONE\n")) << "the program goes on:\n" << out.toStdString();
         EXPECT_EQ(out.count("MESSAGE "), 1) << out.toStdString();
         EXPECT_TRUE(out.contains(path) &&
@@ -78,13 +86,10 @@ TEST(WriteFailure, AFullDiskIsNamedAndTheOldFileStays) {
         QStringLiteral("mount -t tmpfs -o size=64k tmpfs \"$1\" && echo MOUNTED || exit; cd \"$1\";"
                        "printf '[Volume]\\nV=0\\n' >setting.ini; cat /dev/zero >filler 2>/dev/null;"
                        "\"$2\" \"$1\" 1 && cat setting.ini");
-    QProcess shell;
-    shell.start("unshare", {"--map-root-user", "--mount", "sh", "-c", script, "sh", dir.path(),
-                            VEMBA_SETTINGS_CHILD});
-    ASSERT_TRUE(shell.waitForFinished(30000));
-    const QString out = QString::fromUtf8(shell.readAllStandardOutput());
+    const QString out = outputOf({"unshare", "--map-root-user", "--mount", "sh", "-c", script, "sh",
+                                  dir.path(), VEMBA_SETTINGS_CHILD});
     if (!out.startsWith("MOUNTED\n")) {
-        GTEST_SKIP() << "cannot mount a small file system: " << shell.readAllStandardError().data();
+        GTEST_SKIP() << "cannot mount a small file system";
     }
     EXPECT_EQ(out.count("MESSAGE "), 1) << out.toStdString();
     EXPECT_TRUE(out.contains(iniEdit::settingsPath(dir.path())) && out.contains("空き容量"))
@@ -135,14 +140,12 @@ TEST(SettingsPlace, BesideTheProgramElseInTheUsersConfigurationElseTold) {
                 env.insert(name, place(value));
             }
         }
-        QProcess shell;
-        shell.setProcessEnvironment(env);
-        shell.start("unshare", {"--map-root-user", "--mount", "sh", "-c", script, "sh", ro,
-                                VEMBA_SETTINGS_CHILD, place(c.program), "3", "program"});
-        ASSERT_TRUE(shell.waitForFinished(30000));
-        const QString out = QString::fromUtf8(shell.readAllStandardOutput());
+        const QString out =
+            outputOf({"unshare", "--map-root-user", "--mount", "sh", "-c", script, "sh", ro,
+                      VEMBA_SETTINGS_CHILD, place(c.program), "3", "program"},
+                     env);
         if (!out.startsWith("MOUNTED\n")) {
-            GTEST_SKIP() << "cannot mount read-only: " << shell.readAllStandardError().data();
+            GTEST_SKIP() << "cannot mount read-only";
         }
         const QString path = iniEdit::settingsPath(place(c.settings));
         EXPECT_TRUE(out.contains("DIRECTORY " + place(c.settings) + "\n")) << out.toStdString();
@@ -199,12 +202,16 @@ TEST(FailedSync, IsToldAndAFailedDataSyncKeepsTheOldFile) {
     const auto pathOf = [](int fd) {
         return QFileInfo(QString("/proc/self/fd/%1").arg(fd)).symLinkTarget();
     };
-    for (const char* failing : {"file", "folder", ""}) {
+    for (const char* failing : {"file", "folder", "rename", ""}) {
         SCOPED_TRACE(failing);
         QStringList synced;
         iniEdit::setSyncForTesting([&](int fd) {
             const bool folder = QFileInfo(pathOf(fd)).isDir();
             synced << (folder ? pathOf(fd) : QString("file"));
+            if (QString(failing) == "rename" && !folder) { // a folder in the file's place
+                QFile::remove(real + "/setting.ini");
+                QDir(real).mkdir("setting.ini");
+            }
             errno = EIO;
             return QString(failing) == (folder ? "folder" : "file") ? -1 : 0;
         });
@@ -213,6 +220,12 @@ TEST(FailedSync, IsToldAndAFailedDataSyncKeepsTheOldFile) {
         iniEdit::setSyncForTesting({});
         EXPECT_EQ(r.ok(), QString(failing).isEmpty()) << r.reason().toStdString();
         EXPECT_TRUE(QFileInfo(path).isSymLink());
+        if (QString(failing) == "rename") {
+            EXPECT_TRUE(QDir(real).entryList(QDir::Files).isEmpty()) << "a file left";
+            ASSERT_TRUE(QDir(real).rmdir("setting.ini") &&
+                        writeFile(real + "/setting.ini", before));
+            continue;
+        }
         EXPECT_EQ(QDir(real).entryList(QDir::Files).join(' '), "setting.ini") << "a file left";
         if (QString(failing) == "file") {
             EXPECT_EQ(readFile(path), before);
