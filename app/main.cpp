@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
     // Made before the window and the sound and gone after them, so that a
     // quit signal while they shut down is still handled.
     vemba::QuitSignals quitSignals;
-    vemba::audio::MixingAudioLayer audio;
+    vemba::audio::MixingAudioLayer audio(QCoreApplication::applicationDirPath());
     vemba::ProgramWindow window({QCoreApplication::applicationDirPath(), &audio});
     vemba::startProgram(window, audio, quitSignals);
     return QApplication::exec();

@@ -215,7 +215,7 @@ int main(int argc, char** argv) {
     {
         QApplication app(argc, argv);
         vemba::installFormAppearance();
-        vemba::audio::MixingAudioLayer layer;
+        vemba::audio::MixingAudioLayer layer(QStringLiteral(VEMBA_PROGRAM_DIR));
         vemba::ProgramWindow window({program.path(), &layer});
         window.errors().setShowsMessageBoxes(false);
         window.form().show();

@@ -106,7 +106,8 @@ struct Scene {
         }
     }
     void start() {
-        layer = std::make_unique<audio::MixingAudioLayer>();
+        layer =
+            std::make_unique<audio::MixingAudioLayer>(qEnvironmentVariable("VEMBA_PROGRAM_DIR"));
         window = std::make_unique<ProgramWindow>(ProgramWindow::Services{programDir, layer.get()});
         quitSignals = std::make_unique<QuitSignals>();
         window->errors().setShowsMessageBoxes(false);

@@ -51,7 +51,7 @@ TEST(WaylandSession, TheWindowOpensOnTheSessionsPlatformPlaysAndKeepsOnlyAPlaceI
                         .ok());
     }
 
-    audio::MixingAudioLayer layer;
+    audio::MixingAudioLayer layer(qEnvironmentVariable("VEMBA_PROGRAM_DIR"));
     ProgramWindow window(ProgramWindow::Services{dir.path(), &layer});
     Form1& form = window.form();
     QStringList messages;

@@ -51,7 +51,7 @@ protected:
     }
 
     QTemporaryDir dir;
-    audio::MixingAudioLayer layer;
+    audio::MixingAudioLayer layer{qEnvironmentVariable("VEMBA_PROGRAM_DIR")};
     std::unique_ptr<ProgramWindow> window;
     QStringList messages;
     probe::SinkRecorder recorder;

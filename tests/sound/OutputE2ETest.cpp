@@ -98,7 +98,7 @@ protected:
     }
 
     std::shared_ptr<const SampleData> file;
-    MixingAudioLayer layer;
+    MixingAudioLayer layer{qEnvironmentVariable("VEMBA_PROGRAM_DIR")};
     std::unique_ptr<AudioRoot> root;
     std::unique_ptr<SoundDevice> device;
     std::unique_ptr<SoundBuffer> buffer;

@@ -2,7 +2,7 @@
 
 #include "OutputCore.h"
 #include "PulseStream.h"
-#include "SdlStream.h"
+#include "SdlModule.h"
 #include "WavLoader.h"
 
 #include <QByteArray>
@@ -150,7 +150,7 @@ private:
 // SDL's backends would only wait on it too (ALSA's default device leads to
 // it) and then blame themselves. SDL_AUDIODRIVER=pulseaudio asks for the
 // first alone, any other driver for SDL.
-StreamOpener streamOpener(std::shared_ptr<SdlAudioSystem> sdl) {
+StreamOpener streamOpener(std::shared_ptr<SdlModule> sdl) {
     return [sdl = std::move(sdl)](Mixer& mixer, std::unique_ptr<OutputStream>& stream) {
         const QByteArray driver = qgetenv("SDL_AUDIODRIVER");
         const bool pulseOnly = driver == "pulseaudio" || driver == "pulse";
@@ -161,15 +161,14 @@ StreamOpener streamOpener(std::shared_ptr<SdlAudioSystem> sdl) {
                 return opened;
             }
         }
-        return SdlStream::open(sdl, mixer, stream);
+        return sdl->open(mixer, stream);
     };
 }
 
 class MixedAudioRoot : public AudioRoot {
 public:
-    MixedAudioRoot(std::shared_ptr<SdlAudioSystem> system,
-                   std::shared_ptr<FailureReporter> reporter)
-        : m_system(std::move(system)), m_reporter(std::move(reporter)) {}
+    MixedAudioRoot(std::shared_ptr<SdlModule> sdl, std::shared_ptr<FailureReporter> reporter)
+        : m_sdl(std::move(sdl)), m_reporter(std::move(reporter)) {}
 
     Status directSoundCreate(const QString& deviceId,
                              std::unique_ptr<SoundDevice>& device) override {
@@ -177,7 +176,7 @@ public:
             return Status::failure(
                 QStringLiteral("既定以外の出力デバイス (%1) は選べません。").arg(deviceId));
         }
-        auto core = std::make_shared<OutputCore>(streamOpener(m_system), m_reporter);
+        auto core = std::make_shared<OutputCore>(streamOpener(m_sdl), m_reporter);
         if (Status opened = core->openStream(); !opened) {
             return opened;
         }
@@ -189,20 +188,21 @@ public:
     }
 
 private:
-    std::shared_ptr<SdlAudioSystem> m_system;
+    std::shared_ptr<SdlModule> m_sdl;
     std::shared_ptr<FailureReporter> m_reporter;
 };
 
 } // namespace
 
-MixingAudioLayer::MixingAudioLayer() : m_reporter(std::make_shared<FailureReporter>()) {}
+MixingAudioLayer::MixingAudioLayer(QString programDir)
+    : m_programDir(std::move(programDir)), m_reporter(std::make_shared<FailureReporter>()) {}
 
 MixingAudioLayer::~MixingAudioLayer() = default;
 
 Status MixingAudioLayer::createRoot(std::unique_ptr<AudioRoot>& root) {
-    // SDL starts only if a stream is ever opened through it; opening a
-    // device reports why no stream opens.
-    root = std::make_unique<MixedAudioRoot>(std::make_shared<SdlAudioSystem>(), m_reporter);
+    // SDL is loaded and starts only if a stream is ever opened through it;
+    // opening a device reports why no stream opens.
+    root = std::make_unique<MixedAudioRoot>(std::make_shared<SdlModule>(m_programDir), m_reporter);
     return Status::success();
 }
 

@@ -2,6 +2,7 @@
 
 #include "Mixer.h"
 #include "OutputStream.h"
+#include "SdlOutput.h"
 
 #include <SDL_audio.h>
 #include <atomic>
@@ -43,8 +44,8 @@ public:
     // The mixer's two read heads suffice only so.
     static_assert(kPeriodFrames >= Mixer::kRampFrames, "a restart's tail must end within a block");
 
-    static Status open(std::shared_ptr<SdlAudioSystem> system, Mixer& mixer,
-                       std::unique_ptr<OutputStream>& stream);
+    static Status open(std::shared_ptr<SdlAudioSystem> system, RenderFunction render,
+                       void* renderer, std::unique_ptr<OutputStream>& stream);
     ~SdlStream() override;
 
     void start() override;
@@ -54,11 +55,12 @@ public:
     int heardWithinMs() const override { return queuedMs(); }
 
 private:
-    SdlStream(std::shared_ptr<SdlAudioSystem> system, Mixer& mixer);
+    SdlStream(std::shared_ptr<SdlAudioSystem> system, RenderFunction render, void* renderer);
     static void callback(void* userdata, Uint8* stream, int len);
 
     std::shared_ptr<SdlAudioSystem> m_system;
-    Mixer& m_mixer;
+    RenderFunction m_render;
+    void* m_renderer;
     SDL_AudioDeviceID m_device = 0;
     bool m_running = false;
     // Callbacks so far; the only thing the callback writes besides the output.

@@ -44,8 +44,8 @@ Status SdlAudioSystem::restart() {
     return start();
 }
 
-SdlStream::SdlStream(std::shared_ptr<SdlAudioSystem> system, Mixer& mixer)
-    : m_system(std::move(system)), m_mixer(mixer) {}
+SdlStream::SdlStream(std::shared_ptr<SdlAudioSystem> system, RenderFunction render, void* renderer)
+    : m_system(std::move(system)), m_render(render), m_renderer(renderer) {}
 
 SdlStream::~SdlStream() {
     if (m_device != 0) {
@@ -57,14 +57,14 @@ SdlStream::~SdlStream() {
 
 void SdlStream::callback(void* userdata, Uint8* stream, int len) {
     auto* self = static_cast<SdlStream*>(userdata);
-    self->m_mixer.render(reinterpret_cast<float*>(stream),
-                         len / static_cast<int>(2 * sizeof(float)));
+    self->m_render(self->m_renderer, reinterpret_cast<float*>(stream),
+                   len / static_cast<int>(2 * sizeof(float)));
     self->m_callbacks.fetch_add(1, std::memory_order_relaxed);
 }
 
-Status SdlStream::open(std::shared_ptr<SdlAudioSystem> system, Mixer& mixer,
-                       std::unique_ptr<OutputStream>& stream) {
-    std::unique_ptr<SdlStream> self(new SdlStream(std::move(system), mixer));
+Status SdlStream::open(std::shared_ptr<SdlAudioSystem> system, RenderFunction render,
+                       void* renderer, std::unique_ptr<OutputStream>& stream) {
+    std::unique_ptr<SdlStream> self(new SdlStream(std::move(system), render, renderer));
     SDL_AudioSpec want{};
     want.freq = Mixer::kSampleRate;
     // Float is what the mixer renders and what PipeWire mixes in.
@@ -124,4 +124,26 @@ int SdlStream::queuedMs() const {
     return 2 * 1000 * kPeriodFrames / Mixer::kSampleRate;
 }
 
+namespace {
+
+// What the program gets from the module: streams on one audio subsystem,
+// quit when the last of them and this are gone.
+class SdlAudioOutput : public SdlOutput {
+public:
+    Status open(RenderFunction render, void* renderer,
+                std::unique_ptr<OutputStream>& stream) override {
+        return SdlStream::open(m_system, render, renderer, stream);
+    }
+
+private:
+    std::shared_ptr<SdlAudioSystem> m_system = std::make_shared<SdlAudioSystem>();
+};
+
+} // namespace
+
 } // namespace vemba::audio
+
+extern "C" __attribute__((visibility("default"))) vemba::audio::SdlOutput*
+vemba_sdl_output_create() {
+    return new vemba::audio::SdlAudioOutput;
+}

@@ -1,0 +1,45 @@
+#include "SdlModule.h"
+
+#include "Mixer.h"
+#include "SdlOutput.h"
+
+#include <QFile>
+#include <dlfcn.h>
+
+namespace vemba::audio {
+
+SdlModule::SdlModule(QString programDir)
+    : m_path(programDir + QLatin1Char('/') + QLatin1String(kSdlModuleName)) {}
+
+SdlModule::~SdlModule() = default;
+
+Status SdlModule::load() {
+    // Never closed: the streams and the subsystem it made run its code.
+    void* module = dlopen(QFile::encodeName(m_path).constData(), RTLD_NOW | RTLD_LOCAL);
+    void* entry = module != nullptr ? dlsym(module, kSdlOutputEntry) : nullptr;
+    if (entry == nullptr) {
+        const char* why = dlerror();
+        return Status::failure(
+            QStringLiteral(
+                "PulseAudio のサウンドサーバーが見つからないため SDL で音を出そうとしましたが、"
+                "SDL の音声出力部品「%1」を読み込めません: %2")
+                .arg(m_path, QString::fromLocal8Bit(why != nullptr ? why : "?")));
+    }
+    m_output.reset(reinterpret_cast<SdlOutputFactory>(entry)());
+    return Status::success();
+}
+
+Status SdlModule::open(Mixer& mixer, std::unique_ptr<OutputStream>& stream) {
+    const std::lock_guard<std::mutex> hold(m_lock);
+    if (!m_output) {
+        if (Status loaded = load(); !loaded) {
+            return loaded;
+        }
+    }
+    const RenderFunction render = [](void* renderer, float* out, int frames) {
+        static_cast<Mixer*>(renderer)->render(out, frames);
+    };
+    return m_output->open(render, &mixer, stream);
+}
+
+} // namespace vemba::audio
