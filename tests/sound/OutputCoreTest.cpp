@@ -15,6 +15,7 @@
 #include <thread>
 
 using namespace vemba::audio;
+using vemba::Result;
 
 namespace {
 
@@ -127,14 +128,14 @@ protected:
                 stream = std::make_unique<FakeStream>(server);
             }
             ++server.answered;
-            return refuses ? Status::failure(QStringLiteral("Connection refused"))
-                           : Status::success();
+            return refuses ? Result::failure(QStringLiteral("Connection refused"))
+                           : Result::success();
         };
     }
     // As a buffer's Play does.
     void play() {
         if (!core->streamOpen() && !core->lost()) {
-            const Status opened = core->openStream();
+            const Result opened = core->openStream();
             if (!opened) {
                 reporter->failed(opened.reason());
             } else {

@@ -30,7 +30,7 @@ public:
     int liveBuffers = 0;
     int liveDevices = 0;
 
-    audio::Status createRoot(std::unique_ptr<audio::AudioRoot>& root) override;
+    Result createRoot(std::unique_ptr<audio::AudioRoot>& root) override;
 };
 
 } // namespace vemba::testing
