@@ -94,13 +94,11 @@ struct Scene {
     QString programDir;
     QString iniPath() const { return iniEdit::settingsPath(programDir); }
     probe::SinkRecorder recorder;
-    std::unique_ptr<audio::MixingAudioLayer> layer;
-    std::unique_ptr<ProgramWindow> window;
-    std::unique_ptr<QuitSignals> quitSignals;
+    std::unique_ptr<Program> program;
     QStringList messages;
     int exitCode = -1; // of the event loop, for a program that ends
 
-    Form1& form() { return window->form(); }
+    Form1& form() { return program->window().form(); }
     void copyTones(const QString& into) const {
         const QDir from(qEnvironmentVariable("VEMBA_PROGRAM_DIR"));
         for (const QString& name : from.entryList({QStringLiteral("*.wav")})) {
@@ -109,13 +107,11 @@ struct Scene {
         }
     }
     void start() {
-        layer = std::make_unique<audio::MixingAudioLayer>();
-        window = std::make_unique<ProgramWindow>(ProgramWindow::Services{programDir, layer.get()});
-        quitSignals = std::make_unique<QuitSignals>();
-        window->errors().setShowsMessageBoxes(false);
-        QObject::connect(&window->errors(), &ErrorPresenter::reported,
+        program = std::make_unique<Program>(programDir);
+        program->window().errors().setShowsMessageBoxes(false);
+        QObject::connect(&program->window().errors(), &ErrorPresenter::reported,
                          [this](const QString& m) { messages << m; });
-        startProgram(*window, *layer, *quitSignals);
+        program->start();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form()));
     }
     void restartRecorder() {
@@ -130,7 +126,8 @@ struct Scene {
     }
     void switchOn() { QTest::mouseClick(form().optMediaMode(0), Qt::LeftButton); }
     bool lampRed() const {
-        return window->form().Label1()->palette().color(QPalette::Window) == QColor(Qt::red);
+        return program->window().form().Label1()->palette().color(QPalette::Window) ==
+               QColor(Qt::red);
     }
 };
 
@@ -598,7 +595,7 @@ TEST_P(FaultMatrix, TheUserIsToldNothingIsLostAndTheProgramRuns) {
         EXPECT_EQ(stored("Left"), QString::number(scene.form().x() * kTwipsPerPixel));
         EXPECT_LT(recorder.peakOfLast(kWindow), 1e-4F) << "still sounding";
         EXPECT_LT(endingRatio(recorder), 0.3) << "cut off instead of faded out";
-        scene.window.reset();
+        scene.program.reset();
         fault.nothingLost(scene);
         return;
     }
@@ -622,7 +619,7 @@ TEST_P(FaultMatrix, TheUserIsToldNothingIsLostAndTheProgramRuns) {
     ASSERT_TRUE(recorder.recordFor(1000));
     EXPECT_LT(recorder.peakOfLast(kWindow), 1e-4F) << "OFF does not silence";
     scene.form().close();
-    scene.window.reset();
+    scene.program.reset();
 
     fault.nothingLost(scene);
 }

@@ -52,15 +52,14 @@ TEST(WaylandSession, TheWindowOpensOnTheSessionsPlatformPlaysAndKeepsOnlyAPlaceI
                         .ok());
     }
 
-    audio::MixingAudioLayer layer;
-    ProgramWindow window(ProgramWindow::Services{dir.path(), &layer});
+    Program program(dir.path());
+    ProgramWindow& window = program.window();
     Form1& form = window.form();
     QStringList messages;
     window.errors().setShowsMessageBoxes(false);
     QObject::connect(&window.errors(), &ErrorPresenter::reported,
                      [&messages](const QString& m) { messages << m; });
-    QuitSignals quitSignals;
-    startProgram(window, layer, quitSignals);
+    program.start();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
 
     probe::SinkRecorder recorder;
