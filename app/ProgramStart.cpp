@@ -57,8 +57,9 @@ bool prepareProcess(int argc, char** argv) {
 
 Program::Program(const QString& programDir)
     : m_audio(makeAudioLayer()), m_window({programDir, m_audio.get()}) {
-    m_audio->setFailureListener(
-        [this](const QString& message) { m_window.errors().report(message); });
+    // Play that cannot open the stream, and a stream lost for good, reach the
+    // window's event logic, which turns the switch OFF and tells the message.
+    m_audio->setFailureListener([this](const QString& message) { m_window.playFailed(message); });
     m_audio->setStreamLostListener(
         [this](const QString& message) { m_window.streamLost(message); });
     // A session that ends, a service manager or Ctrl+C in the terminal.

@@ -16,7 +16,13 @@ public:
         m_layer.log << QStringLiteral("release %1").arg(m_name);
         --m_layer.liveBuffers;
     }
-    Result play(std::int32_t flags) override { return note("play", flags); }
+    Result play(std::int32_t flags) override {
+        const Result played = note("play", flags);
+        if (m_layer.script.onPlay) {
+            m_layer.script.onPlay();
+        }
+        return played;
+    }
     Result setVolume(std::int32_t volume) override { return note("setVolume", volume); }
     Result setCurrentPosition(std::int32_t at) override { return note("setCurrentPosition", at); }
     Result stop() override {

@@ -23,6 +23,7 @@ public:
         QString programDir = {};                   // stripped from logged paths
         std::function<void()> onDeviceCreate = {}; // runs as the device is asked for
         std::function<void()> onStop = {};         // runs as a buffer is stopped
+        std::function<void()> onPlay = {};         // runs as a buffer is played
     };
 
     QStringList log;
