@@ -15,7 +15,9 @@
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QScopeGuard>
 #include <QSlider>
+#include <utility>
 
 namespace vemba {
 
@@ -162,7 +164,7 @@ void MainWindowController::Option4_Click(std::int16_t Index) {
 void MainWindowController::optMediaMode_Click(std::int16_t) {
     if (switchIsOn()) {
         m_form.setLabel1BackColor(bgr::red);
-        offWithoutDevice([this] {
+        offWhenSilent([this] {
             m_engine.InitSoundDevice();
             startTickedChannels();
         });
@@ -177,8 +179,7 @@ void MainWindowController::optMediaMode_Click(std::int16_t) {
 }
 
 // One tone file that will not load silences only its own channel: the others
-// start, and one message names every file that failed. The lamp stays red
-// only while something plays.
+// start, and one message names every file that failed.
 void MainWindowController::startTickedChannels() {
     QStringList failures;
     bool started = false;
@@ -187,8 +188,7 @@ void MainWindowController::startTickedChannels() {
             continue;
         }
         try {
-            m_engine.LoadChannelBuffer(channel);
-            m_engine.PlayChannel(channel);
+            startChannel(channel);
             started = true;
         } catch (const SoundError& error) {
             if (error.kind() != SoundError::Kind::Buffer) {
@@ -200,10 +200,9 @@ void MainWindowController::startTickedChannels() {
     if (failures.isEmpty()) {
         return;
     }
-    if (!started) {
-        switchOff();
-    }
-    throw SoundError(SoundError::Kind::Buffer, failures.join(u'\n'));
+    // Not one channel started: nothing can sound, as without a device.
+    throw SoundError(started ? SoundError::Kind::Buffer : SoundError::Kind::Device,
+                     failures.join(u'\n'));
 }
 
 void MainWindowController::Slider1_Change() {
@@ -248,10 +247,7 @@ void MainWindowController::streamLost(const QString& message) {
 void MainWindowController::channelCheckClick(int channel) {
     if (switchIsOn()) {
         if (ticked(channel)) {
-            offWithoutDevice([this, channel] {
-                m_engine.LoadChannelBuffer(channel);
-                m_engine.PlayChannel(channel);
-            });
+            startChannel(channel);
         } else {
             m_engine.StopChannel(channel);
         }
@@ -270,15 +266,34 @@ void MainWindowController::channelOptionClick(int channel, std::int16_t index) {
 
 void MainWindowController::restartChannel(int channel) {
     m_engine.StopChannel(channel);
-    offWithoutDevice([this, channel] {
+    startChannel(channel);
+}
+
+void MainWindowController::startChannel(int channel) {
+    offWhenSilent([this, channel] {
         m_engine.LoadChannelBuffer(channel);
-        m_engine.PlayChannel(channel);
+        // Not after a Play of this same start that could not open the stream.
+        if (switchIsOn()) {
+            m_engine.PlayChannel(channel);
+        }
     });
 }
 
-// Without a device the switch goes back to OFF, so that the lamp does not
-// stay red over silence; the message is the guard's to tell.
-void MainWindowController::offWithoutDevice(const std::function<void()>& work) {
+void MainWindowController::playFailed() {
+    if (m_playFailed != nullptr) {
+        *m_playFailed = true;
+    }
+}
+
+// The switch's one rule: whatever leaves nothing to sound turns it back to
+// OFF, so that the lamp does not stay red over silence: no device, not one
+// channel loaded, or a Play that could not open the stream. The first two
+// end the handler and their message is the guard's to tell; the audio layer
+// tells the last, and the handler goes on to store its value.
+void MainWindowController::offWhenSilent(const std::function<void()>& work) {
+    bool playFailed = false;
+    bool* const outer = std::exchange(m_playFailed, &playFailed);
+    const auto restore = qScopeGuard([this, outer] { m_playFailed = outer; });
     try {
         work();
     } catch (const SoundError& error) {
@@ -286,6 +301,9 @@ void MainWindowController::offWithoutDevice(const std::function<void()>& work) {
             switchOff();
         }
         throw;
+    }
+    if (playFailed) {
+        switchOff();
     }
 }
 

@@ -49,6 +49,9 @@ public:
     // The sound stopped while ON and did not come back: raised as a device
     // failure, so the switch goes back to OFF as when the device will not open.
     virtual void streamLost(const QString& message);
+    // The audio layer could not open the stream for a Play (and told why):
+    // a channel being started then leaves the switch OFF.
+    void playFailed();
 
 protected:
     Form1& form() { return m_form; }
@@ -67,7 +70,8 @@ private:
     void channelCheckClick(int channel);
     void channelOptionClick(int channel, std::int16_t index);
     void restartChannel(int channel);
-    void offWithoutDevice(const std::function<void()>& work);
+    void startChannel(int channel);
+    void offWhenSilent(const std::function<void()>& work);
     void switchOff();
     bool switchIsOn() const;
     bool ticked(int channel) const;
@@ -78,6 +82,8 @@ private:
     QString m_programDir;
     // At most one About box, open or not; it may outlive the main window.
     QPointer<frmAbout> m_about;
+    // Set by playFailed() while offWhenSilent() runs; null otherwise.
+    bool* m_playFailed = nullptr;
 };
 
 } // namespace vemba

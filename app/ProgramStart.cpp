@@ -1,9 +1,9 @@
 #include "ProgramStart.h"
 
-#include "MixingAudioLayer.h"
-#include "ProgramWindow.h"
-#include "QuitSignals.h"
+#include "FormStyle.h"
+#include "WindowPlacement.h"
 
+#include <QApplication>
 #include <csignal>
 #include <cstdio>
 #include <string_view>
@@ -36,6 +36,12 @@ bool platformChosen(int argc, char** argv) {
     return false;
 }
 
+// The audio layer the program plays through. Its one construction: a change
+// of backend or of how it is loaded is made here.
+std::unique_ptr<audio::MixingAudioLayer> makeAudioLayer(const QString& moduleDir) {
+    return std::make_unique<audio::MixingAudioLayer>(moduleDir);
+}
+
 } // namespace
 
 bool prepareProcess(int argc, char** argv) {
@@ -49,15 +55,44 @@ bool prepareProcess(int argc, char** argv) {
     return false;
 }
 
-void startProgram(ProgramWindow& window, audio::MixingAudioLayer& audio, QuitSignals& quitSignals) {
-    audio.setFailureListener(
-        [&window](const QString& message) { window.errors().report(message); });
-    audio.setStreamLostListener([&window](const QString& message) { window.streamLost(message); });
+Program::Program(const QString& programDir, const QString& moduleDir)
+    : m_audio(makeAudioLayer(moduleDir)), m_window({programDir, m_audio.get()}) {
+    // Play that cannot open the stream, and a stream lost for good, reach the
+    // window's event logic, which turns the switch OFF and tells the message.
+    m_audio->setFailureListener([this](const QString& message) { m_window.playFailed(message); });
+    m_audio->setStreamLostListener(
+        [this](const QString& message) { m_window.streamLost(message); });
     // A session that ends, a service manager or Ctrl+C in the terminal.
-    QObject::connect(&quitSignals, &QuitSignals::received, &window.form(),
-                     [&window] { window.quit(); });
-    window.controller().Form_Load();
-    window.form().show();
+    QObject::connect(&m_quitSignals, &QuitSignals::received, &m_window.form(),
+                     [this] { m_window.quit(); });
+}
+
+// Nothing reaches the window while it goes; the audio layer, which lets the
+// stop's fade be heard, goes after it.
+Program::~Program() {
+    m_audio->setFailureListener({});
+    m_audio->setStreamLostListener({});
+}
+
+void Program::start() {
+    m_window.controller().Form_Load();
+    m_window.form().show();
+}
+
+int runProgram(int argc, char** argv) {
+    if (!prepareProcess(argc, argv)) {
+        return 1;
+    }
+    placement::preferPlaceableWindows();
+    QApplication app(argc, argv);
+    installFormAppearance();
+    QApplication::setApplicationName(QStringLiteral("vemba-pc"));
+    QApplication::setApplicationDisplayName(QStringLiteral("ヴェンバPC"));
+    QApplication::setDesktopFileName(QStringLiteral("vemba-pc"));
+
+    Program program(QCoreApplication::applicationDirPath(), QCoreApplication::applicationDirPath());
+    program.start();
+    return QApplication::exec();
 }
 
 } // namespace vemba

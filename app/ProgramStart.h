@@ -1,12 +1,13 @@
 #pragma once
 
-namespace vemba {
+#include "MixingAudioLayer.h"
+#include "ProgramWindow.h"
+#include "QuitSignals.h"
 
-class ProgramWindow;
-class QuitSignals;
-namespace audio {
-class MixingAudioLayer;
-}
+#include <QString>
+#include <memory>
+
+namespace vemba {
 
 // Before the application object is made: ignores SIGPIPE, so that a stderr
 // or socket whose reader has gone cannot end the program, and tells whether
@@ -15,9 +16,35 @@ class MixingAudioLayer;
 // English text; then this writes one line to stderr and returns false.
 bool prepareProcess(int argc, char** argv);
 
-// Wires the program as it runs: the audio layer's failures and lost streams
-// to the window, the signals that end a program to its normal close; then
-// restores the stored choices and shows the window.
-void startProgram(ProgramWindow& window, audio::MixingAudioLayer& audio, QuitSignals& quitSignals);
+// Where the program is put together: the audio layer, and the window with
+// its settings file, sound engine, help and event logic, connected to each
+// other and to the signals that end a program. Made after the application
+// object; the tests that drive the whole program make one too. The files
+// beside the program (settings, tones, help) are looked for in programDir,
+// the audio modules built with it in moduleDir.
+class Program {
+public:
+    Program(const QString& programDir, const QString& moduleDir);
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    ProgramWindow& window() { return m_window; }
+    audio::MixingAudioLayer& audio() { return *m_audio; }
+
+    // Restores the stored choices and shows the window.
+    void start();
+
+private:
+    // Declared in the order of creation. The quit signals come first and go
+    // last, so that one received while the window and the sound shut down is
+    // still handled; the window goes before the audio layer it plays on.
+    QuitSignals m_quitSignals;
+    std::unique_ptr<audio::MixingAudioLayer> m_audio;
+    ProgramWindow m_window;
+};
+
+// The whole program, from the process's arguments to the exit status.
+int runProgram(int argc, char** argv);
 
 } // namespace vemba

@@ -27,6 +27,11 @@ void ProgramWindow::streamLost(const QString& message) {
     m_guard.run([&] { m_controller->streamLost(message); });
 }
 
+void ProgramWindow::playFailed(const QString& message) {
+    m_errors.report(message);
+    m_controller->playFailed();
+}
+
 void ProgramWindow::quit() {
     m_form->close();
     // No wait here for the stop's fade: the audio layer lets it be heard

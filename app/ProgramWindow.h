@@ -38,6 +38,9 @@ public:
 
     // The audio layer lost its stream for good: handled like a click.
     void streamLost(const QString& message);
+    // Play could not open the stream: told, and the event logic that asked
+    // for it turns the switch OFF.
+    void playFailed(const QString& message);
     // Closes the window the normal way (its shutdown runs, its place is kept)
     // and ends the event loop once the channels have faded out.
     void quit();

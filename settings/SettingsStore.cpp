@@ -67,7 +67,7 @@ void SettingsStore::WriteSetting(const QString& section, const QString& key, con
     if (m_writesRefused) {
         return; // told at start-up
     }
-    iniEdit::WriteResult result;
+    Result result = Result::success();
     // The snapshot makes way for the write's own copy of the file and comes
     // back as the new text: never more than two copies at a time.
     const bool snapshot = m_snapshot.has_value();

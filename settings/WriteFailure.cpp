@@ -8,11 +8,10 @@ namespace vemba::iniEdit::failure {
 
 namespace {
 
-WriteResult told(const QString& path, const QString& why) {
-    return WriteResult::failed(
-        QStringLiteral("設定ファイル「%1」に書き込めませんでした。\n理由: %2\n"
-                       "変更した設定は保存されていません。")
-            .arg(path, why));
+Result told(const QString& path, const QString& why) {
+    return Result::failure(QStringLiteral("設定ファイル「%1」に書き込めませんでした。\n理由: %2\n"
+                                          "変更した設定は保存されていません。")
+                               .arg(path, why));
 }
 
 bool mayWrite(const QString& path) {
@@ -31,7 +30,7 @@ bool diskFull(const QString& dir, qint64 bytes) {
 
 } // namespace
 
-WriteResult badEntry(const QString& path, profile::NameProblem problem) {
+Result badEntry(const QString& path, profile::NameProblem problem) {
     switch (problem) {
     case profile::NameProblem::EmptySection:
         return told(path, QStringLiteral("セクション名が空です。"));
@@ -48,7 +47,7 @@ WriteResult badEntry(const QString& path, profile::NameProblem problem) {
     case profile::NameProblem::None:
         break;
     }
-    return {};
+    return Result::success();
 }
 
 namespace {
@@ -76,8 +75,8 @@ QString why(ReadTrouble trouble, const QString& programDir, const QString& detai
 
 } // namespace
 
-WriteResult cannotRead(const QString& path, const QString& programDir, ReadTrouble trouble,
-                       const QString& detail) {
+Result cannotRead(const QString& path, const QString& programDir, ReadTrouble trouble,
+                  const QString& detail) {
     const QString reason = why(trouble, programDir, detail);
     if (trouble == ReadTrouble::Unreadable || trouble == ReadTrouble::TooLarge) {
         return told(path,
@@ -95,11 +94,11 @@ QString startUpCannotRead(const QString& path, ReadTrouble trouble, const QStrin
         .arg(path, why(trouble, {}, detail), then);
 }
 
-WriteResult busy(const QString& path) {
+Result busy(const QString& path) {
     return told(path, QStringLiteral("ほかのプログラムがファイルを使い続けています。"));
 }
 
-WriteResult cannotCreate(const QString& path, const QString& dir, const QString& detail) {
+Result cannotCreate(const QString& path, const QString& dir, const QString& detail) {
     if (QFile::exists(path) && !mayWrite(path)) {
         return told(path, QStringLiteral("ファイルが読み取り専用です。"));
     }
@@ -114,15 +113,14 @@ WriteResult cannotCreate(const QString& path, const QString& dir, const QString&
     return told(path, QStringLiteral("ファイルを作成できません（%1）。").arg(detail));
 }
 
-WriteResult cannotFinish(const QString& path, const QString& dir, qint64 bytes,
-                         const QString& detail) {
+Result cannotFinish(const QString& path, const QString& dir, qint64 bytes, const QString& detail) {
     if (diskFull(dir, bytes)) {
         return told(path, QStringLiteral("ディスクの空き容量が足りません。"));
     }
     return told(path, QStringLiteral("ファイルを書き込めません（%1）。").arg(detail));
 }
 
-WriteResult folderNotSynced(const QString& path, const QString& dir, const QString& detail) {
+Result folderNotSynced(const QString& path, const QString& dir, const QString& detail) {
     return told(path, QStringLiteral("フォルダー「%1」の更新をディスクに書き込めません（%2）。")
                           .arg(dir, detail));
 }

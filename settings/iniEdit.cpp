@@ -225,8 +225,8 @@ void setSyncForTesting(std::function<int(int fd)> sync) {
     syncForTesting() = std::move(sync);
 }
 
-WriteResult WriteSetting(const QString& programDir, const QString& section, const QString& key,
-                         const QString& value, QByteArray* written) {
+Result WriteSetting(const QString& programDir, const QString& section, const QString& key,
+                    const QString& value, QByteArray* written) {
     const QString path = settingsPath(programDir);
     const QByteArray sectionBytes = section.toLocal8Bit();
     const QByteArray keyBytes = key.toLocal8Bit();
@@ -284,7 +284,7 @@ WriteResult WriteSetting(const QString& programDir, const QString& section, cons
     if (written != nullptr) {
         *written = std::move(current.text.replace(edit.at, edit.removed, edit.inserted));
     }
-    return {};
+    return Result::success();
 }
 
 } // namespace vemba::iniEdit

@@ -1,31 +1,13 @@
 #pragma once
 
+#include "Result.h"
+
 #include <QByteArray>
 #include <QProcessEnvironment>
 #include <QString>
 #include <functional>
-#include <utility>
 
 namespace vemba::iniEdit {
-
-// Outcome of a write; a failure says why, in the user's language.
-class WriteResult {
-public:
-    WriteResult() = default; // success
-    static WriteResult failed(QString reason) {
-        WriteResult result;
-        result.m_ok = false;
-        result.m_reason = std::move(reason);
-        return result;
-    }
-
-    bool ok() const { return m_ok; }
-    const QString& reason() const { return m_reason; }
-
-private:
-    bool m_ok = true;
-    QString m_reason;
-};
 
 // The largest settings file read or written: 4 MiB. The program's own
 // entries take a few hundred bytes and Windows kept profile files far
@@ -66,8 +48,8 @@ QString lookupSetting(const QByteArray& text, const QString& section, const QStr
 // success means the data and the folder's entry for it were synced. Writers
 // in other processes wait for each other, so none loses another's entry.
 // Where `written` is given, it receives the file's new text on success.
-WriteResult WriteSetting(const QString& programDir, const QString& section, const QString& key,
-                         const QString& value, QByteArray* written = nullptr);
+Result WriteSetting(const QString& programDir, const QString& section, const QString& key,
+                    const QString& value, QByteArray* written = nullptr);
 
 // Tests stand in for the sync of the written file and of its folder, to see
 // which descriptors are synced and to make a sync fail; an empty function

@@ -1,29 +1,12 @@
 #pragma once
 
+#include "Result.h"
+
 #include <QString>
 #include <cstdint>
 #include <memory>
 
 namespace vemba::audio {
-
-// Outcome of one audio-layer operation. A failure carries a reason in the
-// user's language, ready to be shown.
-class Status {
-public:
-    static Status success() { return Status(); }
-    static Status failure(QString reason) { return Status(std::move(reason)); }
-
-    bool ok() const { return !m_failed; }
-    explicit operator bool() const { return ok(); }
-    const QString& reason() const { return m_reason; }
-
-private:
-    Status() = default;
-    explicit Status(QString reason) : m_failed(true), m_reason(std::move(reason)) {}
-
-    bool m_failed = false;
-    QString m_reason;
-};
 
 using WindowHandle = std::uintptr_t;
 
@@ -62,11 +45,11 @@ struct WaveFormat {
 class SoundBuffer {
 public:
     virtual ~SoundBuffer() = default;
-    virtual Status play(std::int32_t flags) = 0;
+    virtual Result play(std::int32_t flags) = 0;
     // Attenuation in hundredths of a decibel, -10000 to 0.
-    virtual Status setVolume(std::int32_t volume) = 0;
-    virtual Status stop() = 0;
-    virtual Status setCurrentPosition(std::int32_t position) = 0;
+    virtual Result setVolume(std::int32_t volume) = 0;
+    virtual Result stop() = 0;
+    virtual Result setCurrentPosition(std::int32_t position) = 0;
 };
 
 // An output device. Destroying it silences every buffer made on it; such
@@ -74,8 +57,8 @@ public:
 class SoundDevice {
 public:
     virtual ~SoundDevice() = default;
-    virtual Status setCooperativeLevel(WindowHandle window, std::int32_t level) = 0;
-    virtual Status createSoundBufferFromFile(const QString& path,
+    virtual Result setCooperativeLevel(WindowHandle window, std::int32_t level) = 0;
+    virtual Result createSoundBufferFromFile(const QString& path,
                                              const BufferDescription& description,
                                              const WaveFormat& format,
                                              std::unique_ptr<SoundBuffer>& buffer) = 0;
@@ -86,7 +69,7 @@ public:
 class AudioRoot {
 public:
     virtual ~AudioRoot() = default;
-    virtual Status directSoundCreate(const QString& deviceId,
+    virtual Result directSoundCreate(const QString& deviceId,
                                      std::unique_ptr<SoundDevice>& device) = 0;
 };
 
@@ -94,7 +77,7 @@ public:
 class AudioLayer {
 public:
     virtual ~AudioLayer() = default;
-    virtual Status createRoot(std::unique_ptr<AudioRoot>& root) = 0;
+    virtual Result createRoot(std::unique_ptr<AudioRoot>& root) = 0;
 };
 
 } // namespace vemba::audio

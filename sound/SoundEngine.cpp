@@ -8,9 +8,7 @@ namespace vemba {
 
 namespace {
 
-using audio::Status;
-
-void raiseOnFailure(SoundError::Kind kind, const Status& status) {
+void raiseOnFailure(SoundError::Kind kind, const Result& status) {
     if (!status.ok()) {
         throw SoundError(kind, status.reason());
     }

@@ -45,18 +45,18 @@ public:
         m_core->changed();
     }
 
-    Status play(std::int32_t flags) override {
+    Result play(std::int32_t flags) override {
         if (flags != DSBPLAY_LOOPING) {
-            return Status::failure(
+            return Result::failure(
                 QStringLiteral("再生フラグ %1 には対応していません (ループ再生のみ)。").arg(flags));
         }
         if (m_core->dead()) {
-            return Status::failure(
+            return Result::failure(
                 QStringLiteral("このバッファの音声デバイスはすでに閉じられています。"));
         }
         // A lost stream is being reopened already; the voice joins it then.
         if (!m_core->streamOpen() && !m_core->lost()) {
-            Status opened = m_core->openStream();
+            Result opened = m_core->openStream();
             if (!opened) {
                 m_core->reporter()->failed(opened.reason());
                 return opened;
@@ -65,37 +65,37 @@ public:
         }
         m_core->mixer().play(m_voice);
         m_core->changed();
-        return Status::success();
+        return Result::success();
     }
 
-    Status setVolume(std::int32_t volume) override {
+    Result setVolume(std::int32_t volume) override {
         if (!m_volumeControl) {
-            return Status::failure(
+            return Result::failure(
                 QStringLiteral("このバッファは音量を変えられない設定で作られています。"));
         }
         if (volume < Mixer::kMinVolume || volume > 0) {
-            return Status::failure(
+            return Result::failure(
                 QStringLiteral("音量 %1 は範囲外です (-10000 から 0)。").arg(volume));
         }
         m_core->mixer().setVolume(m_voice, volume);
         m_core->changed();
-        return Status::success();
+        return Result::success();
     }
 
-    Status stop() override {
+    Result stop() override {
         m_core->mixer().stop(m_voice);
         m_core->changed();
-        return Status::success();
+        return Result::success();
     }
 
-    Status setCurrentPosition(std::int32_t position) override {
+    Result setCurrentPosition(std::int32_t position) override {
         if (position < 0 || static_cast<std::uint32_t>(position / kBytesPerFrame) >= m_frames) {
-            return Status::failure(
+            return Result::failure(
                 QStringLiteral("再生位置 %1 はバッファの範囲外です。").arg(position));
         }
         m_core->mixer().setPosition(m_voice, static_cast<std::uint32_t>(position / kBytesPerFrame));
         m_core->changed();
-        return Status::success();
+        return Result::success();
     }
 
 private:
@@ -111,24 +111,24 @@ public:
     ~MixedSoundDevice() override { m_core->shutDown(); }
 
     // Linux has no focus-bound audibility: the window plays no part.
-    Status setCooperativeLevel(WindowHandle, std::int32_t level) override {
+    Result setCooperativeLevel(WindowHandle, std::int32_t level) override {
         if (level < DSSCL_NORMAL || level > 4) {
-            return Status::failure(QStringLiteral("協調レベル %1 は不正です。").arg(level));
+            return Result::failure(QStringLiteral("協調レベル %1 は不正です。").arg(level));
         }
-        return Status::success();
+        return Result::success();
     }
 
     // The buffer's format is the mixer's; the records only ask for controls.
-    Status createSoundBufferFromFile(const QString& path, const BufferDescription& description,
+    Result createSoundBufferFromFile(const QString& path, const BufferDescription& description,
                                      const WaveFormat&,
                                      std::unique_ptr<SoundBuffer>& buffer) override {
         std::shared_ptr<const SampleData> data;
-        if (Status loaded = loadSoundFile(path, Mixer::kSampleRate, data); !loaded) {
+        if (Result loaded = loadSoundFile(path, Mixer::kSampleRate, data); !loaded) {
             return loaded;
         }
         const int voice = m_core->mixer().addVoice(data);
         if (voice < 0) {
-            return Status::failure(
+            return Result::failure(
                 QStringLiteral(
                     "「%1」を読み込めません: 同時に使えるバッファの数 (%2) を超えています。")
                     .arg(path)
@@ -137,7 +137,7 @@ public:
         buffer = std::make_unique<MixedSoundBuffer>(m_core, voice, data->frames(),
                                                     (description.flags & DSBCAPS_CTRLVOLUME) != 0);
         m_core->changed();
-        return Status::success();
+        return Result::success();
     }
 
 private:
@@ -156,7 +156,7 @@ StreamOpener streamOpener(std::shared_ptr<SdlModule> sdl) {
         const bool pulseOnly = driver == "pulseaudio" || driver == "pulse";
         if (driver.isEmpty() || pulseOnly) {
             bool noServer = false;
-            Status opened = PulseStream::open(mixer, stream, &noServer);
+            Result opened = PulseStream::open(mixer, stream, &noServer);
             if (opened || pulseOnly || !noServer) {
                 return opened;
             }
@@ -170,21 +170,21 @@ public:
     MixedAudioRoot(std::shared_ptr<SdlModule> sdl, std::shared_ptr<FailureReporter> reporter)
         : m_sdl(std::move(sdl)), m_reporter(std::move(reporter)) {}
 
-    Status directSoundCreate(const QString& deviceId,
+    Result directSoundCreate(const QString& deviceId,
                              std::unique_ptr<SoundDevice>& device) override {
         if (!deviceId.isEmpty()) {
-            return Status::failure(
+            return Result::failure(
                 QStringLiteral("既定以外の出力デバイス (%1) は選べません。").arg(deviceId));
         }
         auto core = std::make_shared<OutputCore>(streamOpener(m_sdl), m_reporter);
-        if (Status opened = core->openStream(); !opened) {
+        if (Result opened = core->openStream(); !opened) {
             return opened;
         }
         m_reporter->recovered();
         device = std::make_unique<MixedSoundDevice>(core);
         // Closed again if nothing plays on it soon.
         core->scheduleHousekeeping();
-        return Status::success();
+        return Result::success();
     }
 
 private:
@@ -199,11 +199,11 @@ MixingAudioLayer::MixingAudioLayer(QString programDir)
 
 MixingAudioLayer::~MixingAudioLayer() = default;
 
-Status MixingAudioLayer::createRoot(std::unique_ptr<AudioRoot>& root) {
+Result MixingAudioLayer::createRoot(std::unique_ptr<AudioRoot>& root) {
     // SDL is loaded and starts only if a stream is ever opened through it;
     // opening a device reports why no stream opens.
     root = std::make_unique<MixedAudioRoot>(std::make_shared<SdlModule>(m_programDir), m_reporter);
-    return Status::success();
+    return Result::success();
 }
 
 void MixingAudioLayer::setFailureListener(std::function<void(const QString&)> listener) {

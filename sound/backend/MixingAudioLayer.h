@@ -25,7 +25,7 @@ public:
     explicit MixingAudioLayer(QString programDir);
     ~MixingAudioLayer() override;
 
-    Status createRoot(std::unique_ptr<AudioRoot>& root) override;
+    Result createRoot(std::unique_ptr<AudioRoot>& root) override;
 
     // Told once when Play could not open the stream again (Play's own result
     // is ignored by its callers), and again only after a reopen has worked.

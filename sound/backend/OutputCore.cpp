@@ -94,7 +94,7 @@ struct OutputCore::Opening {
     std::mutex lock;
     std::condition_variable finished;
     bool done = false;
-    std::optional<Status> status;
+    std::optional<Result> status;
     std::unique_ptr<OutputStream> stream;
 };
 
@@ -143,16 +143,16 @@ void OutputCore::fadeOutBeforeClosing() {
                                std::chrono::milliseconds(m_stream->heardWithinMs())));
 }
 
-Status OutputCore::openStream() {
+Result OutputCore::openStream() {
     if (m_stream || m_opening) {
-        return Status::success();
+        return Result::success();
     }
     auto opening = std::make_shared<Opening>();
     // The try owns what it opens: a stream that comes after the core is gone
     // never started, so it lets go of nothing of the mixer's.
     Opener::instance().post([opening, opener = m_opener, &mixer = m_mixer] {
         std::unique_ptr<OutputStream> stream;
-        Status status = opener(mixer, stream);
+        Result status = opener(mixer, stream);
         const std::lock_guard<std::mutex> hold(opening->lock);
         opening->status = std::move(status);
         opening->stream = std::move(stream);
@@ -175,15 +175,15 @@ Status OutputCore::openStream() {
     }
     m_opening = std::move(opening);
     later(kPollMs, &OutputCore::m_pollScheduled, &OutputCore::pollOpening);
-    return Status::success();
+    return Result::success();
 }
 
-Status OutputCore::take(Opening& opening) {
-    const Status opened = *opening.status;
+Result OutputCore::take(Opening& opening) {
+    const Result opened = *opening.status;
     if (!opened) {
         // The library's reason is English; it follows in brackets for
         // whoever looks deeper.
-        return Status::failure(QStringLiteral("音声出力デバイスを開けません。サウンドサーバー"
+        return Result::failure(QStringLiteral("音声出力デバイスを開けません。サウンドサーバー"
                                               "が動いているか確かめてください (%1)。")
                                    .arg(opened.reason()));
     }
@@ -192,7 +192,7 @@ Status OutputCore::take(Opening& opening) {
     if (QCoreApplication::instance() != nullptr) {
         later(kWatchMs, &OutputCore::m_watchScheduled, &OutputCore::watch);
     }
-    return Status::success();
+    return Result::success();
 }
 
 void OutputCore::pollOpening() {
@@ -207,7 +207,7 @@ void OutputCore::pollOpening() {
         }
     }
     const std::shared_ptr<Opening> opening = std::move(m_opening);
-    const Status opened = take(*opening);
+    const Result opened = take(*opening);
     if (opened) {
         m_lost = false;
         m_reporter->recovered();
@@ -333,7 +333,7 @@ void OutputCore::reconnect() {
     if (m_opening) {
         return; // its answer decides
     }
-    const Status opened = openStream();
+    const Result opened = openStream();
     if (m_opening) {
         return;
     }
@@ -346,7 +346,7 @@ void OutputCore::reconnect() {
     giveUpAfterLong(opened);
 }
 
-void OutputCore::giveUpAfterLong(const Status& opened) {
+void OutputCore::giveUpAfterLong(const Result& opened) {
     if (elapsed(m_lostAt) >= kGiveUpMs) {
         m_lost = false;
         m_reporter->lost(

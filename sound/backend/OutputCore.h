@@ -60,7 +60,7 @@ public:
     // most (the clock's answerMs), so that a sound server that does not answer never holds the
     // window. Success also while the answer is still due: a failure then
     // reaches the reporter's lost listener, as a stream lost for good would.
-    Status openStream();
+    Result openStream();
     static constexpr int kAnswerMs = 100;
     // Waits until every try to open a stream so far has ended. The sound
     // libraries read the environment on that thread: whoever changes it
@@ -102,10 +102,10 @@ private:
     void watch();
     void reconnect();
     // Tells the user once the stream has stayed away kGiveUpMs.
-    void giveUpAfterLong(const Status& opened);
+    void giveUpAfterLong(const Result& opened);
     struct Opening;
     // The stream of a finished try, or why there is none.
-    Status take(Opening& opening);
+    Result take(Opening& opening);
     // Looks whether the try under way has its answer, until it has.
     void pollOpening();
 

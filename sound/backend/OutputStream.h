@@ -27,6 +27,6 @@ public:
 };
 
 // Opens a stream on a mixer, or says in the user's language why it cannot.
-using StreamOpener = std::function<Status(Mixer&, std::unique_ptr<OutputStream>&)>;
+using StreamOpener = std::function<Result(Mixer&, std::unique_ptr<OutputStream>&)>;
 
 } // namespace vemba::audio

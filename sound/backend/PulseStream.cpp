@@ -64,16 +64,16 @@ PulseStream::~PulseStream() {
     }
 }
 
-Status PulseStream::open(Mixer& mixer, std::unique_ptr<OutputStream>& stream, bool* noServer) {
+Result PulseStream::open(Mixer& mixer, std::unique_ptr<OutputStream>& stream, bool* noServer) {
     std::unique_ptr<PulseStream> self(new PulseStream(mixer));
-    if (Status connected = self->connect(); !connected) {
+    if (Result connected = self->connect(); !connected) {
         if (noServer != nullptr) {
             *noServer = self->noServer();
         }
         return connected;
     }
     stream = std::move(self);
-    return Status::success();
+    return Result::success();
 }
 
 QString PulseStream::failure() const {
@@ -107,12 +107,12 @@ bool PulseStream::waitUntil(bool (*ready)(const PulseStream&)) {
     return true;
 }
 
-Status PulseStream::connect() {
+Result PulseStream::connect() {
     m_loop = pa_mainloop_new();
     m_context =
         m_loop != nullptr ? pa_context_new(pa_mainloop_get_api(m_loop), "ヴェンバPC") : nullptr;
     if (m_context == nullptr) {
-        return Status::failure(failure());
+        return Result::failure(failure());
     }
     const auto noteState = [](pa_context* context, void* self) {
         if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context))) {
@@ -125,7 +125,7 @@ Status PulseStream::connect() {
         !waitUntil([](const PulseStream& s) {
             return pa_context_get_state(s.m_context) == PA_CONTEXT_READY;
         })) {
-        return Status::failure(failure());
+        return Result::failure(failure());
     }
 
     // Float is what the mixer renders and what PipeWire and float sinks mix
@@ -133,7 +133,7 @@ Status PulseStream::connect() {
     const pa_sample_spec sampleFormat{PA_SAMPLE_FLOAT32NE, Mixer::kSampleRate, 2};
     m_stream = pa_stream_new(m_context, "トーン", &sampleFormat, nullptr);
     if (m_stream == nullptr) {
-        return Status::failure(failure());
+        return Result::failure(failure());
     }
     const auto noteStreamState = [](pa_stream* stream, void* self) {
         if (!PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) {
@@ -154,14 +154,14 @@ Status PulseStream::connect() {
         !waitUntil([](const PulseStream& s) {
             return pa_stream_get_state(s.m_stream) == PA_STREAM_READY;
         })) {
-        return Status::failure(failure());
+        return Result::failure(failure());
     }
     if (const pa_buffer_attr* got = pa_stream_get_buffer_attr(m_stream)) {
         m_queuedFrames = got->tlength / kFrameBytes;
     }
     m_buffer.assign(kChunkBlocks * kBlockFrames * 2, 0.0f);
     m_checkpoints = std::make_unique<std::array<Mixer::Checkpoint, kCheckpoints>>();
-    return Status::success();
+    return Result::success();
 }
 
 void PulseStream::start() {

@@ -53,7 +53,7 @@ public:
     // `noServer` tells a failure where no server is there at all from one
     // that is there and failed or did not answer. The mixer is touched only
     // once the stream starts.
-    static Status open(Mixer& mixer, std::unique_ptr<OutputStream>& stream,
+    static Result open(Mixer& mixer, std::unique_ptr<OutputStream>& stream,
                        bool* noServer = nullptr);
     ~PulseStream() override;
 
@@ -65,7 +65,7 @@ public:
 
 private:
     explicit PulseStream(Mixer& mixer);
-    Status connect();
+    Result connect();
     QString failure() const;
     bool noServer() const;
     bool waitUntil(bool (*ready)(const PulseStream&));

@@ -13,26 +13,26 @@ SdlModule::SdlModule(QString programDir)
 
 SdlModule::~SdlModule() = default;
 
-Status SdlModule::load() {
+Result SdlModule::load() {
     // Never closed: the streams and the subsystem it made run its code.
     void* module = dlopen(QFile::encodeName(m_path).constData(), RTLD_NOW | RTLD_LOCAL);
     void* entry = module != nullptr ? dlsym(module, kSdlOutputEntry) : nullptr;
     if (entry == nullptr) {
         const char* why = dlerror();
-        return Status::failure(
+        return Result::failure(
             QStringLiteral(
                 "PulseAudio のサウンドサーバーが見つからないため SDL で音を出そうとしましたが、"
                 "SDL の音声出力部品「%1」を読み込めません: %2")
                 .arg(m_path, QString::fromLocal8Bit(why != nullptr ? why : "?")));
     }
     m_output.reset(reinterpret_cast<SdlOutputFactory>(entry)());
-    return Status::success();
+    return Result::success();
 }
 
-Status SdlModule::open(Mixer& mixer, std::unique_ptr<OutputStream>& stream) {
+Result SdlModule::open(Mixer& mixer, std::unique_ptr<OutputStream>& stream) {
     const std::lock_guard<std::mutex> hold(m_lock);
     if (!m_output) {
-        if (Status loaded = load(); !loaded) {
+        if (Result loaded = load(); !loaded) {
             return loaded;
         }
     }

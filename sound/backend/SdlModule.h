@@ -20,10 +20,10 @@ public:
     ~SdlModule();
 
     // Streams open on a thread of their own, several devices at once.
-    Status open(Mixer& mixer, std::unique_ptr<OutputStream>& stream);
+    Result open(Mixer& mixer, std::unique_ptr<OutputStream>& stream);
 
 private:
-    Status load();
+    Result load();
 
     QString m_path;
     std::mutex m_lock;

@@ -19,7 +19,7 @@ class SdlOutput {
 public:
     virtual ~SdlOutput() = default;
     // Opens a silent stream that renders through render(renderer, ...).
-    virtual Status open(RenderFunction render, void* renderer,
+    virtual Result open(RenderFunction render, void* renderer,
                         std::unique_ptr<OutputStream>& stream) = 0;
 };
 

@@ -21,22 +21,22 @@ SdlAudioSystem::~SdlAudioSystem() {
     }
 }
 
-Status SdlAudioSystem::start() {
+Result SdlAudioSystem::start() {
     if (m_up) {
-        return Status::success();
+        return Result::success();
     }
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "ヴェンバPC");
     // SIGINT and SIGTERM are the program's to handle: SDL's handlers would
     // only queue an event nobody reads.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        return Status::failure(sdlError());
+        return Result::failure(sdlError());
     }
     m_up = true;
-    return Status::success();
+    return Result::success();
 }
 
-Status SdlAudioSystem::restart() {
+Result SdlAudioSystem::restart() {
     if (m_up) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         m_up = false;
@@ -62,7 +62,7 @@ void SdlStream::callback(void* userdata, Uint8* stream, int len) {
     self->m_callbacks.fetch_add(1, std::memory_order_relaxed);
 }
 
-Status SdlStream::open(std::shared_ptr<SdlAudioSystem> system, RenderFunction render,
+Result SdlStream::open(std::shared_ptr<SdlAudioSystem> system, RenderFunction render,
                        void* renderer, std::unique_ptr<OutputStream>& stream) {
     std::unique_ptr<SdlStream> self(new SdlStream(std::move(system), render, renderer));
     SDL_AudioSpec want{};
@@ -80,7 +80,7 @@ Status SdlStream::open(std::shared_ptr<SdlAudioSystem> system, RenderFunction re
     };
     SdlAudioSystem& sdl = *self->m_system;
     const std::lock_guard<std::mutex> hold(sdl.lock());
-    Status started = sdl.start();
+    Result started = sdl.start();
     if (started) {
         self->m_device = openDevice();
     }
@@ -93,12 +93,12 @@ Status SdlStream::open(std::shared_ptr<SdlAudioSystem> system, RenderFunction re
         }
     }
     if (self->m_device == 0) {
-        return Status::failure(started ? sdlError() : started.reason());
+        return Result::failure(started ? sdlError() : started.reason());
     }
     sdl.streamOpened();
     self->m_callbacksSeen = self->m_callbacks.load(std::memory_order_relaxed);
     stream = std::move(self);
-    return Status::success();
+    return Result::success();
 }
 
 void SdlStream::start() {
@@ -130,7 +130,7 @@ namespace {
 // quit when the last of them and this are gone.
 class SdlAudioOutput : public SdlOutput {
 public:
-    Status open(RenderFunction render, void* renderer,
+    Result open(RenderFunction render, void* renderer,
                 std::unique_ptr<OutputStream>& stream) override {
         return SdlStream::open(m_system, render, renderer, stream);
     }

@@ -17,10 +17,10 @@ namespace vemba::audio {
 class SdlAudioSystem {
 public:
     ~SdlAudioSystem();
-    Status start();
+    Result start();
     // Quits and starts the subsystem again, so that a sound server that went
     // away and came back is found; only while no stream is open.
-    Status restart();
+    Result restart();
     int openStreams() const { return m_openStreams; }
     void streamOpened() { ++m_openStreams; }
     void streamClosed() { --m_openStreams; }
@@ -44,7 +44,7 @@ public:
     // The mixer's two read heads suffice only so.
     static_assert(kPeriodFrames >= Mixer::kRampFrames, "a restart's tail must end within a block");
 
-    static Status open(std::shared_ptr<SdlAudioSystem> system, RenderFunction render,
+    static Result open(std::shared_ptr<SdlAudioSystem> system, RenderFunction render,
                        void* renderer, std::unique_ptr<OutputStream>& stream);
     ~SdlStream() override;
 

@@ -26,13 +26,13 @@ struct SndFileCloser {
 };
 using SndFilePtr = std::unique_ptr<SNDFILE, SndFileCloser>;
 
-Status fail(const QString& path, const QString& what) {
-    return Status::failure(QStringLiteral("「%1」").arg(path) + what);
+Result fail(const QString& path, const QString& what) {
+    return Result::failure(QStringLiteral("「%1」").arg(path) + what);
 }
 
 // libsndfile's own words are English; the common cases get ours, the rare
 // rest keep its text in brackets as a clue.
-Status openFailure(const QString& path, int code) {
+Result openFailure(const QString& path, int code) {
     switch (code) {
     case SF_ERR_UNRECOGNISED_FORMAT:
         return fail(path, QStringLiteral(
@@ -54,7 +54,7 @@ Status openFailure(const QString& path, int code) {
     }
 }
 
-Status cutShort(const QString& path) {
+Result cutShort(const QString& path) {
     return fail(path, QStringLiteral(
                           " は途中で切れています。ヘッダーが示す長さの音のデータがありません。"));
 }
@@ -92,7 +92,7 @@ bool wavDataCutShort(int fd, qint64 size) {
 // tone file's place would hold the window until something wrote to it.
 // Anything but a regular file is refused like a damaged one. -1 with the
 // reason in `failure` otherwise.
-int openRegularFile(const QString& path, Status& failure, qint64& size) {
+int openRegularFile(const QString& path, Result& failure, qint64& size) {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         failure = errno == EACCES ? fail(path, QStringLiteral(" を読み取る権限がありません。"))
@@ -146,7 +146,7 @@ void removeOffset(std::vector<float>& stereo) {
 }
 
 // Refuses a sound whose channels or rate the player cannot take.
-Status checkFormat(const QString& path, const SF_INFO& format) {
+Result checkFormat(const QString& path, const SF_INFO& format) {
     if (format.channels > 2) {
         return fail(path, QStringLiteral(
                               " は %1 チャンネルの音声です。モノラルかステレオだけを再生できます。")
@@ -163,12 +163,12 @@ Status checkFormat(const QString& path, const SF_INFO& format) {
                         .arg(kMinFileRate)
                         .arg(kMaxFileRate));
     }
-    return Status::success();
+    return Result::success();
 }
 
 // Opens the file with libsndfile and reads its header; what the player
 // cannot take is refused before any sound is read.
-Status openSoundFile(const QString& path, SndFilePtr& file, SF_INFO& format) {
+Result openSoundFile(const QString& path, SndFilePtr& file, SF_INFO& format) {
     const QFileInfo info(path);
     if (!info.exists()) {
         return fail(path, QStringLiteral(" が見つかりません。"));
@@ -176,7 +176,7 @@ Status openSoundFile(const QString& path, SndFilePtr& file, SF_INFO& format) {
     if (info.isDir()) {
         return fail(path, QStringLiteral(" はフォルダーです。WAV ファイルではありません。"));
     }
-    Status refused = Status::success();
+    Result refused = Result::success();
     qint64 size = 0;
     const int fd = openRegularFile(path, refused, size);
     if (fd < 0) {
@@ -186,14 +186,14 @@ Status openSoundFile(const QString& path, SndFilePtr& file, SF_INFO& format) {
     if (!file) {
         return openFailure(path, sf_error(nullptr));
     }
-    if (Status usable = checkFormat(path, format); !usable) {
+    if (Result usable = checkFormat(path, format); !usable) {
         return usable;
     }
     const int major = format.format & SF_FORMAT_TYPEMASK;
     if ((major == SF_FORMAT_WAV || major == SF_FORMAT_WAVEX) && wavDataCutShort(fd, size)) {
         return cutShort(path);
     }
-    return Status::success();
+    return Result::success();
 }
 
 // Both the frames as read and the converted loop must fit the bound.
@@ -208,7 +208,7 @@ bool fitsBound(sf_count_t frames, const SF_INFO& format, int outputRate) {
                kMaxSoundBytes / (2 * sizeof(float));
 }
 
-Status tooLong(const QString& path, const SF_INFO& format, int outputRate) {
+Result tooLong(const QString& path, const SF_INFO& format, int outputRate) {
     const double seconds = std::min(double(maxFramesRead(format)) / format.samplerate,
                                     double(kMaxSoundBytes / (2 * sizeof(float))) / outputRate);
     return fail(
@@ -218,7 +218,7 @@ Status tooLong(const QString& path, const SF_INFO& format, int outputRate) {
 
 // Reads every frame, in the file's own channels. A header's count is checked
 // before reading, the frames read as they come.
-Status readSamples(const QString& path, SNDFILE* file, const SF_INFO& format, int outputRate,
+Result readSamples(const QString& path, SNDFILE* file, const SF_INFO& format, int outputRate,
                    std::vector<float>& samples) {
     const auto channels = static_cast<std::size_t>(format.channels);
     const bool counted = format.frames > 0 && format.frames != SF_COUNT_MAX;
@@ -251,12 +251,12 @@ Status readSamples(const QString& path, SNDFILE* file, const SF_INFO& format, in
     if (frames == 0) {
         return fail(path, QStringLiteral(" には音のデータがありません。"));
     }
-    return Status::success();
+    return Result::success();
 }
 
 // Turns the samples as read into the mixer's loop: stereo at the output rate
 // with no DC offset.
-Status makeLoop(const QString& path, const SF_INFO& format, int outputRate,
+Result makeLoop(const QString& path, const SF_INFO& format, int outputRate,
                 std::vector<float>& samples) {
     // A float file may hold infinities or NaNs, which would poison the whole
     // mix, or values past full scale, which would clip anyway and could
@@ -279,28 +279,28 @@ Status makeLoop(const QString& path, const SF_INFO& format, int outputRate,
     }
     samples = toStereo(std::move(samples), format.channels);
     removeOffset(samples);
-    return Status::success();
+    return Result::success();
 }
 
 } // namespace
 
-Status loadSoundFile(const QString& path, int outputRate, std::shared_ptr<const SampleData>& out) {
+Result loadSoundFile(const QString& path, int outputRate, std::shared_ptr<const SampleData>& out) {
     SndFilePtr file;
     SF_INFO format{};
-    if (Status opened = openSoundFile(path, file, format); !opened) {
+    if (Result opened = openSoundFile(path, file, format); !opened) {
         return opened;
     }
     std::vector<float> samples;
-    if (Status read = readSamples(path, file.get(), format, outputRate, samples); !read) {
+    if (Result read = readSamples(path, file.get(), format, outputRate, samples); !read) {
         return read;
     }
-    if (Status made = makeLoop(path, format, outputRate, samples); !made) {
+    if (Result made = makeLoop(path, format, outputRate, samples); !made) {
         return made;
     }
     auto data = std::make_shared<SampleData>();
     data->samples = std::move(samples);
     out = std::move(data);
-    return Status::success();
+    return Result::success();
 }
 
 } // namespace vemba::audio

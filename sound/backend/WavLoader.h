@@ -26,6 +26,6 @@ inline constexpr std::size_t kMaxSoundBytes = std::size_t(32) << 20;
 // `outputRate`, as a loop with no DC offset. A mono sound goes to both sides
 // at its own level. A file that holds less than its header promises is
 // refused. On failure the reason names the file, in Japanese.
-Status loadSoundFile(const QString& path, int outputRate, std::shared_ptr<const SampleData>& out);
+Result loadSoundFile(const QString& path, int outputRate, std::shared_ptr<const SampleData>& out);
 
 } // namespace vemba::audio

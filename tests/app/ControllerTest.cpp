@@ -183,5 +183,19 @@ TEST_F(ControllerTest, AStreamLostForGoodTurnsTheSwitchOff) {
     }
 }
 
+// A Play that cannot open the stream on a tick while ON: told once by the
+// audio layer, the switch back OFF over the silence, the tick still stored.
+TEST_F(ControllerTest, APlayThatCannotOpenTheStreamTurnsTheSwitchOff) {
+    arrange(true, {});
+    messages.clear();
+    audio.script.onPlay = [this] { window->playFailed(QStringLiteral("no stream")); };
+    form->Check(1)->setChecked(true);
+    EXPECT_FALSE(form->optMediaMode(0)->isChecked());
+    EXPECT_EQ(lamp(), kWhite);
+    EXPECT_EQ(messages, QStringList{QStringLiteral("no stream")});
+    EXPECT_EQ(audio.log, start("/30.wav") + stop("/30.wav"));
+    EXPECT_EQ(written(), (QStringList{"[Sound1]", "Active=1"}));
+}
+
 } // namespace
 } // namespace vemba

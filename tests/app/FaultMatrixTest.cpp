@@ -4,9 +4,9 @@
 // hear; every row then checks that nothing stored was lost and that the
 // program still runs.
 //
-// tests/app/read-only-view runs this test where the setting.ini inside the
-// writable FAULT_RO_DIR is a read-only view of FAULT_RO_INI_SRC; root cannot
-// write it either.
+// tests/app/read-only-view runs this test where FAULT_RO_VIEW shows
+// FAULT_RO_SRC read-only and FAULT_RO_INI (inside the writable FAULT_RO_DIR)
+// is a read-only setting.ini; root cannot write there either.
 
 #include "FormStyle.h"
 #include "MixingAudioLayer.h"
@@ -28,6 +28,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QRegularExpression>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -39,8 +40,10 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <mutex>
-#include <stop_token>
+#include <random>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <thread>
 #include <unistd.h>
 
@@ -91,13 +94,11 @@ struct Scene {
     QString programDir;
     QString iniPath() const { return iniEdit::settingsPath(programDir); }
     probe::SinkRecorder recorder;
-    std::unique_ptr<audio::MixingAudioLayer> layer;
-    std::unique_ptr<ProgramWindow> window;
-    std::unique_ptr<QuitSignals> quitSignals;
+    std::unique_ptr<Program> program;
     QStringList messages;
     int exitCode = -1; // of the event loop, for a program that ends
 
-    Form1& form() { return window->form(); }
+    Form1& form() { return program->window().form(); }
     void copyTones(const QString& into) const {
         const QDir from(qEnvironmentVariable("VEMBA_PROGRAM_DIR"));
         for (const QString& name : from.entryList({QStringLiteral("*.wav")})) {
@@ -106,14 +107,11 @@ struct Scene {
         }
     }
     void start() {
-        layer =
-            std::make_unique<audio::MixingAudioLayer>(qEnvironmentVariable("VEMBA_PROGRAM_DIR"));
-        window = std::make_unique<ProgramWindow>(ProgramWindow::Services{programDir, layer.get()});
-        quitSignals = std::make_unique<QuitSignals>();
-        window->errors().setShowsMessageBoxes(false);
-        QObject::connect(&window->errors(), &ErrorPresenter::reported,
+        program = std::make_unique<Program>(programDir, qEnvironmentVariable("VEMBA_PROGRAM_DIR"));
+        program->window().errors().setShowsMessageBoxes(false);
+        QObject::connect(&program->window().errors(), &ErrorPresenter::reported,
                          [this](const QString& m) { messages << m; });
-        startProgram(*window, *layer, *quitSignals);
+        program->start();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form()));
     }
     void restartRecorder() {
@@ -128,7 +126,8 @@ struct Scene {
     }
     void switchOn() { QTest::mouseClick(form().optMediaMode(0), Qt::LeftButton); }
     bool lampRed() const {
-        return window->form().Label1()->palette().color(QPalette::Window) == QColor(Qt::red);
+        return program->window().form().Label1()->palette().color(QPalette::Window) ==
+               QColor(Qt::red);
     }
 };
 
@@ -168,6 +167,15 @@ void PrintTo(const Fault& f, std::ostream* os) {
     *os << f.name;
 }
 
+QString roSource() {
+    return qEnvironmentVariable("FAULT_RO_SRC");
+}
+
+// Whether tests/app/read-only-view runs this test.
+bool readOnlyView() {
+    return !roSource().isEmpty();
+}
+
 std::atomic<bool> g_netCaught{false};
 
 // Stands in for the quit signals' safety net while it lives, and only notes
@@ -192,56 +200,22 @@ private:
     struct sigaction m_net {};
 };
 
-// Runs `rescue` once on a thread of its own: `ms` from now, or at finish(),
-// whichever comes first. It frees a window thread stuck on something outside
-// the process, so that a row that regresses fails instead of hanging.
-class Rescue {
-public:
-    Rescue(int ms, std::function<void()> rescue)
-        : m_thread([this, ms, rescue = std::move(rescue)](const std::stop_token& stop) {
-              std::mutex lock;
-              std::unique_lock<std::mutex> hold(lock);
-              std::condition_variable_any().wait_for(hold, stop, std::chrono::milliseconds(ms),
-                                                     [] { return false; });
-              m_cameFirst = !stop.stop_requested();
-              rescue();
-          }) {}
-    Rescue(const Rescue&) = delete;
-    Rescue& operator=(const Rescue&) = delete;
-    // Whether the rescue had come before.
-    bool finish() {
-        if (m_thread.joinable()) {
-            m_thread.request_stop();
-            m_thread.join();
+// Plays, then `signal` comes; the program runs until it ends by itself.
+std::function<void(Scene&)> quitBy(int signal, bool aboutOpen) {
+    return [signal, aboutOpen](Scene& s) {
+        if (aboutOpen) { // keeps the program running after its main window closes
+            s.form().MVersion()->trigger();
         }
-        return m_cameFirst;
-    }
-
-private:
-    bool m_cameFirst = false;
-    std::jthread m_thread; // last: starts once the rest is there
-};
-
-// `signal` comes `ms` after the act starts; the program runs until it ends by
-// itself, the normal way and not through the safety net.
-void runUntilQuit(Scene& s, int signal, int ms) {
-    NetWatch net;
-    Rescue quit(ms, [signal] { ::kill(::getpid(), signal); });
-    QTimer hang;
-    hang.callOnTimeout([] { QCoreApplication::exit(99); });
-    hang.start(10000);
-    s.exitCode = QApplication::exec();
-    EXPECT_FALSE(net.caught()) << "ended by the safety net: the window thread was stuck";
-}
-
-// Plays, then SIGHUP comes with the About box open, which would keep the
-// program running after its main window closes. Every quit signal reaching
-// the program ProgramProcessTest shows.
-void quitWithAboutOpen(Scene& s) {
-    s.form().MVersion()->trigger();
-    switchOnLowAndHigh(s);
-    s.recorder.recordFor(1000);
-    runUntilQuit(s, SIGHUP, 0);
+        switchOnLowAndHigh(s);
+        s.recorder.recordFor(1000);
+        NetWatch net;
+        QTimer::singleShot(0, [signal] { ::raise(signal); });
+        QTimer hang;
+        hang.callOnTimeout([] { QCoreApplication::exit(99); });
+        hang.start(10000);
+        s.exitCode = QApplication::exec();
+        EXPECT_FALSE(net.caught()) << "ended by the safety net: the window thread was stuck";
+    };
 }
 
 // Plays; the server goes away and comes back a second later. How the program
@@ -263,74 +237,162 @@ void serverRestarts(Scene& s) {
     }
 }
 
+// Runs `rescue` once on a thread of its own: `ms` from now, or at finish(),
+// whichever comes first. It frees a window thread stuck on something outside
+// the process, so that a row that regresses fails instead of hanging.
+class Rescue {
+public:
+    Rescue(int ms, std::function<void()> rescue)
+        : m_thread([this, ms, rescue = std::move(rescue)] {
+              {
+                  std::unique_lock<std::mutex> hold(m_lock);
+                  m_cameFirst = !m_finishing.wait_for(hold, std::chrono::milliseconds(ms),
+                                                      [this] { return m_finished; });
+              }
+              rescue();
+          }) {}
+    ~Rescue() { finish(); }
+    Rescue(const Rescue&) = delete;
+    Rescue& operator=(const Rescue&) = delete;
+    // Whether the rescue had come before.
+    bool finish() {
+        {
+            const std::lock_guard<std::mutex> hold(m_lock);
+            m_finished = true;
+        }
+        m_finishing.notify_all();
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+        return m_cameFirst;
+    }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_finishing;
+    bool m_finished = false;
+    bool m_cameFirst = false;
+    std::thread m_thread; // last: starts once the rest is there
+};
+
 // The test server's process, or 0.
 pid_t soundServerPid() {
     QFile f(qEnvironmentVariable("VEMBA_SOUND_DIR") + "/pid");
     return f.open(QIODevice::ReadOnly) ? f.readAll().trimmed().toInt() : 0;
 }
 
-// While it lives, the test server is stopped: there, and not answering.
-// SDL_AUDIODRIVER is unset, as most users have it. After a few seconds the
-// server goes on anyway (see Rescue).
-class StoppedServer {
+void continueSoundServer() {
+    if (const pid_t pid = soundServerPid(); pid > 1) {
+        ::kill(pid, SIGCONT);
+    }
+}
+
+// While it lives, the sound server is there and does not answer: the test
+// server stopped, or PULSE_SERVER leading to a socket that takes connections
+// and never reads them. SDL_AUDIODRIVER is unset, as most users have it.
+// After a few seconds the server answers or goes anyway (see Rescue).
+class Unanswering {
 public:
-    StoppedServer() {
+    explicit Unanswering(bool stopTestServer) {
         // libpulse reads the environment on the opener thread: a try of the
         // row before, still reading it, would see it change under its feet.
-        audio::OutputCore::finishOpenings();
+        vemba::audio::OutputCore::finishOpenings();
         qunsetenv("SDL_AUDIODRIVER");
-        if (const pid_t pid = soundServerPid(); pid > 1 && ::kill(pid, SIGSTOP) == 0) {
-            // Well past the few seconds a try to connect may take.
-            m_rescue = std::make_unique<Rescue>(8000, [pid] { ::kill(pid, SIGCONT); });
+        if (stopTestServer) {
+            const pid_t pid = soundServerPid();
+            if (pid > 1 && ::kill(pid, SIGSTOP) == 0) {
+                m_rescue = std::make_unique<Rescue>(kRescueMs, [pid] { ::kill(pid, SIGCONT); });
+            }
+            return;
+        }
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray path =
+            QFile::encodeName(QDir::tempPath()) + "/vemba-silent-" + QByteArray::number(::getpid());
+        ::unlink(path.constData());
+        m_socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (m_socket < 0 || path.size() >= qsizetype(sizeof address.sun_path)) {
+            return;
+        }
+        std::copy(path.begin(), path.end(), address.sun_path);
+        if (::bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+            ::listen(m_socket, 16) == 0) {
+            qputenv("PULSE_SERVER", "unix:" + path);
+            m_rescue = std::make_unique<Rescue>(kRescueMs, [this, path] {
+                ::close(m_socket); // resets the connections it holds
+                ::unlink(path.constData());
+            });
         }
     }
-    ~StoppedServer() {
-        end();
-        audio::OutputCore::finishOpenings();
+    ~Unanswering() {
+        if (m_rescue) {
+            m_rescue->finish();
+        } else if (m_socket >= 0) {
+            ::close(m_socket);
+        }
+        vemba::audio::OutputCore::finishOpenings();
+        qputenv("PULSE_SERVER", m_pulse);
         if (!m_sdl.isNull()) {
             qputenv("SDL_AUDIODRIVER", m_sdl);
         }
     }
-    StoppedServer(const StoppedServer&) = delete;
-    StoppedServer& operator=(const StoppedServer&) = delete;
+    Unanswering(const Unanswering&) = delete;
+    Unanswering& operator=(const Unanswering&) = delete;
     bool ready() const { return m_rescue != nullptr; }
-    // The server goes on; whether the rescue had come before.
-    bool end() { return m_rescue != nullptr && m_rescue->finish(); }
+    // The server answers or goes; whether the rescue had come before.
+    bool end() { return m_rescue->finish(); }
 
 private:
+    // Well past the few seconds a try to connect may take.
+    static constexpr int kRescueMs = 8000;
+    QByteArray m_pulse = qgetenv("PULSE_SERVER");
     QByteArray m_sdl = qgetenv("SDL_AUDIODRIVER");
+    int m_socket = -1;
     std::unique_ptr<Rescue> m_rescue;
 };
 
 // ON while the server does not answer: the window goes on at once, and the
 // user is told once, when the try gives up on the server.
-void switchOnUnanswered(Scene& s) {
-    StoppedServer server;
-    ASSERT_TRUE(server.ready());
-    bool beatFirst = false;
-    QTimer beat;
-    beat.setSingleShot(true);
-    beat.callOnTimeout([&s, &beatFirst] { beatFirst = s.messages.isEmpty(); });
-    beat.start(200);
-    switchOnLowAndHigh(s);
-    EXPECT_TRUE(s.messages.isEmpty() && s.form().optMediaMode(0)->isChecked())
-        << "the click waited for the server";
-    ASSERT_TRUE(QTest::qWaitFor([&s] { return !s.messages.isEmpty(); }, 20000));
-    EXPECT_TRUE(beatFirst) << "the window stood still while the server did not answer";
-    EXPECT_FALSE(server.end()) << "told only once the server had answered or gone";
+std::function<void(Scene&)> switchOnUnanswered(bool stopTestServer) {
+    return [stopTestServer](Scene& s) {
+        Unanswering server(stopTestServer);
+        ASSERT_TRUE(server.ready());
+        bool beatFirst = false;
+        QTimer beat;
+        beat.setSingleShot(true);
+        beat.callOnTimeout([&s, &beatFirst] { beatFirst = s.messages.isEmpty(); });
+        beat.start(200);
+        switchOnLowAndHigh(s);
+        EXPECT_TRUE(s.messages.isEmpty() && s.form().optMediaMode(0)->isChecked())
+            << "the click waited for the server";
+        ASSERT_TRUE(QTest::qWaitFor([&s] { return !s.messages.isEmpty(); }, 20000));
+        EXPECT_TRUE(beatFirst) << "the window stood still while the server did not answer";
+        EXPECT_FALSE(server.end()) << "told only once the server had answered or gone";
+    };
 }
 
-// A quit signal while ON waits for the server.
-void quitUnanswered(Scene& s) {
-    StoppedServer server;
-    ASSERT_TRUE(server.ready());
-    switchOnLowAndHigh(s);
-    runUntilQuit(s, SIGTERM, 300);
+// `signal` comes while ON waits for a server that does not answer: the
+// program ends the normal way, not through the safety net.
+std::function<void(Scene&)> quitUnanswered(int signal, bool stopTestServer) {
+    return [signal, stopTestServer](Scene& s) {
+        Unanswering server(stopTestServer);
+        ASSERT_TRUE(server.ready());
+        NetWatch net;
+        Rescue quit(300, [signal] { ::kill(::getpid(), signal); });
+        switchOnLowAndHigh(s);
+        QTimer hang;
+        hang.callOnTimeout([] { QCoreApplication::exit(99); });
+        hang.start(10000);
+        s.exitCode = QApplication::exec();
+        EXPECT_FALSE(net.caught()) << "ended by the safety net: the window thread was stuck";
+    };
 }
 
 std::vector<Fault> faults() {
     return {
-        {.name = "SIGHUP with the About box open", .act = quitWithAboutOpen, .ends = true},
+        {.name = "SIGTERM while playing", .act = quitBy(SIGTERM, false), .ends = true},
+        {.name = "SIGINT while playing", .act = quitBy(SIGINT, false), .ends = true},
+        {.name = "SIGHUP with the About box open", .act = quitBy(SIGHUP, true), .ends = true},
         {.name = "the sound server restarts while playing", .act = serverRestarts},
         {.name = "setting.ini is a directory: told at start-up",
          .arrange = [](Scene& s) { ASSERT_TRUE(QDir().mkpath(s.iniPath() + "/keep")); },
@@ -339,10 +401,26 @@ std::vector<Fault> faults() {
          .heard = {},
          .on = false,
          .nothingLost = [](Scene& s) { EXPECT_TRUE(QDir(s.iniPath() + "/keep").exists()); }},
+        {.name = "setting.ini is binary junk",
+         .arrange =
+             [](Scene& s) {
+                 std::mt19937 random(7);
+                 QByteArray junk(4096, '\0');
+                 for (char& c : junk) {
+                     c = static_cast<char>(random());
+                 }
+                 putSettings(s, junk + "\n" + kKeepsake);
+             }},
+        {.name = "setting.ini is empty",
+         .arrange = [](Scene& s) { putSettings(s, {}); },
+         .nothingLost =
+             [](Scene& s) {
+                 EXPECT_EQ(iniEdit::ReadSetting(s.programDir, "Sound3", "Active"), "1");
+             }},
         {.name = "setting.ini is read-only",
          .arrange =
              [](Scene& s) {
-                 if (qEnvironmentVariableIsEmpty("FAULT_RO_DIR")) {
+                 if (!readOnlyView()) {
                      GTEST_SKIP() << "no read-only view could be made here";
                  }
                  s.programDir = qEnvironmentVariable("FAULT_RO_DIR");
@@ -350,6 +428,25 @@ std::vector<Fault> faults() {
                  writeAll(qEnvironmentVariable("FAULT_RO_INI_SRC"), kKeepsake);
              },
          .seen = {QStringLiteral("setting.ini")}},
+        {.name = "the program directory is read-only",
+         .arrange =
+             [](Scene& s) {
+                 if (!readOnlyView()) {
+                     GTEST_SKIP() << "no read-only view could be made here";
+                 }
+                 s.copyTones(roSource());
+                 writeAll(roSource() + "/setting.ini", kKeepsake);
+                 s.programDir = qEnvironmentVariable("FAULT_RO_VIEW");
+             },
+         .nothingLost =
+             [](Scene& s) {
+                 keepsakeKept(s);
+                 // The user's own settings go to their configuration folder.
+                 EXPECT_EQ(
+                     iniEdit::ReadSetting(qEnvironmentVariable("XDG_CONFIG_HOME") + "/vemba-pc",
+                                          "Sound3", "Active"),
+                     "1");
+             }},
         {.name = "setting.ini belongs to another user and group",
          .arrange =
              [](Scene& s) {
@@ -370,7 +467,27 @@ std::vector<Fault> faults() {
                  EXPECT_EQ(st.st_gid, 65534U);
                  EXPECT_EQ(st.st_mode & 07777, 0664U);
              }},
-        {.name = "a tone file that is a FIFO silences its channel only",
+        {.name = "a missing tone file silences its channel only",
+         .arrange =
+             [](Scene& s) {
+                 keepsakeSettings(s);
+                 QFile::remove(s.programDir + "/7500.wav");
+             },
+         .seen = {QStringLiteral("7500.wav")},
+         .silent = {7500.0}},
+        {.name = "every tone file missing",
+         .arrange =
+             [](Scene& s) {
+                 keepsakeSettings(s);
+                 for (const QString& n : QDir(s.programDir).entryList({QStringLiteral("*.wav")})) {
+                     QFile::remove(s.programDir + '/' + n);
+                 }
+             },
+         .seen = {QStringLiteral("30.wav")},
+         .heard = {},
+         .silent = {30.0, 450.0},
+         .on = false},
+        {.name = "a tone file that is a FIFO",
          .arrange =
              [](Scene& s) {
                  keepsakeSettings(s);
@@ -396,14 +513,24 @@ std::vector<Fault> faults() {
          .seen = {QStringLiteral("30.wav")},
          .heard = {450.0},
          .silent = {30.0}},
-        {.name = "a stopped sound server",
-         .act = switchOnUnanswered,
+        {.name = "a sound server that takes connections and never answers",
+         .act = switchOnUnanswered(false),
          .seen = {QStringLiteral("PulseAudio サーバーが応答しません")},
          .heard = {},
          .silent = {30.0, 450.0},
          .on = false},
-        {.name = "SIGTERM while the sound server is stopped",
-         .act = quitUnanswered,
+        {.name = "a stopped sound server",
+         .act = switchOnUnanswered(true),
+         .seen = {QStringLiteral("PulseAudio サーバーが応答しません")},
+         .heard = {},
+         .silent = {30.0, 450.0},
+         .on = false},
+        {.name = "SIGTERM while the sound server does not answer",
+         .act = quitUnanswered(SIGTERM, false),
+         .heard = {},
+         .ends = true},
+        {.name = "SIGHUP while the sound server is stopped",
+         .act = quitUnanswered(SIGHUP, true),
          .heard = {},
          .ends = true},
     };
@@ -413,14 +540,17 @@ class FaultMatrix : public testing::TestWithParam<Fault> {
 protected:
     static void SetUpTestSuite() { installFormAppearance(); }
     void TearDown() override {
+        vemba::audio::OutputCore::finishOpenings();
+        if (!server.isEmpty()) {
+            qputenv("PULSE_SERVER", server);
+        }
         // A row that failed may have left the server stopped.
         if (HasFailure()) {
-            if (const pid_t pid = soundServerPid(); pid > 1) {
-                ::kill(pid, SIGCONT);
-            }
+            continueSoundServer();
             probe::soundServer("start");
         }
     }
+    QByteArray server = qgetenv("PULSE_SERVER");
 };
 
 // Settings that cannot stay beside the program go here, not to the real home.
@@ -465,7 +595,7 @@ TEST_P(FaultMatrix, TheUserIsToldNothingIsLostAndTheProgramRuns) {
         EXPECT_EQ(stored("Left"), QString::number(scene.form().x() * kTwipsPerPixel));
         EXPECT_LT(recorder.peakOfLast(kWindow), 1e-4F) << "still sounding";
         EXPECT_LT(endingRatio(recorder), 0.3) << "cut off instead of faded out";
-        scene.window.reset();
+        scene.program.reset();
         fault.nothingLost(scene);
         return;
     }
@@ -489,7 +619,7 @@ TEST_P(FaultMatrix, TheUserIsToldNothingIsLostAndTheProgramRuns) {
     ASSERT_TRUE(recorder.recordFor(1000));
     EXPECT_LT(recorder.peakOfLast(kWindow), 1e-4F) << "OFF does not silence";
     scene.form().close();
-    scene.window.reset();
+    scene.program.reset();
 
     fault.nothingLost(scene);
 }

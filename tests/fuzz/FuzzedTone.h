@@ -11,7 +11,7 @@
 inline std::shared_ptr<const vemba::audio::SampleData>
 loadFuzzedTone(const QString& name, const QByteArray& bytes, int rate) {
     std::shared_ptr<const vemba::audio::SampleData> sound;
-    const vemba::audio::Status status =
+    const vemba::Result status =
         vemba::audio::loadSoundFile(writeFuzzFile(name, bytes), rate, sound);
     if (!status) {
         FUZZ_CHECK(!sound && !status.reason().isEmpty());

@@ -84,7 +84,7 @@ TEST_F(IniFile, EveryValueReadsBackAsWrittenInOneEntryOrIsRefused) {
                                               {"S]", "K", "2"},
                                               {"S", "K=", "2"},
                                               {"S", "[K", "2"}}) {
-        const WriteResult r = WriteSetting(dir.path(), section, key, value);
+        const vemba::Result r = WriteSetting(dir.path(), section, key, value);
         EXPECT_TRUE(!r.ok() && r.reason().contains(path())) << section << "/" << key;
     }
     EXPECT_EQ(contents(), last);

@@ -215,8 +215,7 @@ TEST(FailedSync, IsToldAndAFailedDataSyncKeepsTheOldFile) {
             errno = EIO;
             return QString(failing) == (folder ? "folder" : "file") ? -1 : 0;
         });
-        const iniEdit::WriteResult r =
-            iniEdit::WriteSetting(dir.path() + "/prog", "Volume", "V", "7");
+        const Result r = iniEdit::WriteSetting(dir.path() + "/prog", "Volume", "V", "7");
         iniEdit::setSyncForTesting({});
         EXPECT_EQ(r.ok(), QString(failing).isEmpty()) << r.reason().toStdString();
         EXPECT_TRUE(QFileInfo(path).isSymLink());

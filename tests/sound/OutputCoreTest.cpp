@@ -15,6 +15,7 @@
 #include <utility>
 
 using namespace vemba::audio;
+using vemba::Result;
 
 namespace {
 
@@ -111,8 +112,8 @@ protected:
                 stream = std::make_unique<FakeStream>(server);
             }
             ++server.answered;
-            return refuses ? Status::failure(QStringLiteral("Connection refused"))
-                           : Status::success();
+            return refuses ? Result::failure(QStringLiteral("Connection refused"))
+                           : Result::success();
         };
     }
     // While held, a try waits at the gate and answers once released.
@@ -128,7 +129,7 @@ protected:
     // As a buffer's Play does.
     void play() {
         if (!core->streamOpen() && !core->lost()) {
-            if (const Status opened = core->openStream(); !opened) {
+            if (const Result opened = core->openStream(); !opened) {
                 reporter->failed(opened.reason());
             }
         }

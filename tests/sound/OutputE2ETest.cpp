@@ -13,6 +13,7 @@
 // sink's monitor and measured.
 
 using namespace vemba::audio;
+using vemba::Result;
 namespace probe = vemba::probe;
 
 namespace {
@@ -79,7 +80,7 @@ protected:
         ASSERT_TRUE(loadSoundFile(tonePath("7500.wav"), probe::kRate, file).ok());
         ASSERT_GE(file->frames(), kWindow);
         ASSERT_TRUE(layer.createRoot(root).ok());
-        const Status created = root->directSoundCreate(QString(), device);
+        const Result created = root->directSoundCreate(QString(), device);
         ASSERT_TRUE(created.ok()) << created.reason().toStdString();
         QString error;
         ASSERT_TRUE(probe::onRequestedDriver(&error)) << error.toStdString();
@@ -91,7 +92,7 @@ protected:
     }
     std::unique_ptr<SoundBuffer> load(const char* name) {
         std::unique_ptr<SoundBuffer> made;
-        const Status loaded =
+        const Result loaded =
             device->createSoundBufferFromFile(tonePath(name), kDescription, kFormat, made);
         EXPECT_TRUE(loaded.ok()) << loaded.reason().toStdString();
         return made;
@@ -195,7 +196,7 @@ TEST_F(Output, WithoutTheServerADeviceFailsWithTheLibrarysReason) {
     QStringList lost;
     layer.setStreamLostListener([&lost](const QString& message) { lost << message; });
     const SoundDevice* previous = device.get();
-    const Status created = root->directSoundCreate(QString(), device);
+    const Result created = root->directSoundCreate(QString(), device);
     QString reason = created.reason();
     if (created.ok()) {
         // A busy machine answered after the window's wait: the new device

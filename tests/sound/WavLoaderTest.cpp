@@ -115,7 +115,7 @@ TEST(WavLoader, BadInputIsRefusedWithItsReasonOrLoadedAsFarAsItIsSound) {
         const QString path = dir.filePath(QString::fromUtf8(c.name) + QStringLiteral(".wav"));
         ASSERT_TRUE(c.make(path));
         std::shared_ptr<const SampleData> data;
-        const vemba::audio::Status status = loadSoundFile(path, kRate, data);
+        const vemba::Result status = loadSoundFile(path, kRate, data);
         const std::string reason = status.reason().toStdString();
         if (c.refusal != nullptr) {
             EXPECT_FALSE(status.ok());

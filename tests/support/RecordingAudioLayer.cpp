@@ -6,8 +6,6 @@ namespace vemba::testing {
 
 namespace {
 
-using audio::Status;
-
 class RecordingBuffer : public audio::SoundBuffer {
 public:
     RecordingBuffer(RecordingAudioLayer& layer, QString name)
@@ -18,21 +16,27 @@ public:
         m_layer.log << QStringLiteral("release %1").arg(m_name);
         --m_layer.liveBuffers;
     }
-    Status play(std::int32_t flags) override { return note("play", flags); }
-    Status setVolume(std::int32_t volume) override { return note("setVolume", volume); }
-    Status setCurrentPosition(std::int32_t at) override { return note("setCurrentPosition", at); }
-    Status stop() override {
+    Result play(std::int32_t flags) override {
+        const Result played = note("play", flags);
+        if (m_layer.script.onPlay) {
+            m_layer.script.onPlay();
+        }
+        return played;
+    }
+    Result setVolume(std::int32_t volume) override { return note("setVolume", volume); }
+    Result setCurrentPosition(std::int32_t at) override { return note("setCurrentPosition", at); }
+    Result stop() override {
         m_layer.log << QStringLiteral("stop %1").arg(m_name);
         if (m_layer.script.onStop) {
             m_layer.script.onStop();
         }
-        return Status::success();
+        return Result::success();
     }
 
 private:
-    Status note(const char* call, std::int32_t value) {
+    Result note(const char* call, std::int32_t value) {
         m_layer.log << QStringLiteral("%1 %2 %3").arg(QLatin1String(call), m_name).arg(value);
-        return Status::success();
+        return Result::success();
     }
 
     RecordingAudioLayer& m_layer;
@@ -44,12 +48,12 @@ public:
     explicit RecordingDevice(RecordingAudioLayer& layer) : m_layer(layer) { ++m_layer.liveDevices; }
     ~RecordingDevice() override { --m_layer.liveDevices; }
 
-    Status setCooperativeLevel(audio::WindowHandle, std::int32_t level) override {
+    Result setCooperativeLevel(audio::WindowHandle, std::int32_t level) override {
         m_layer.log << QStringLiteral("setCooperativeLevel %1").arg(level);
-        return m_layer.script.failCooperativeLevel ? Status::failure(QStringLiteral("refused"))
-                                                   : Status::success();
+        return m_layer.script.failCooperativeLevel ? Result::failure(QStringLiteral("refused"))
+                                                   : Result::success();
     }
-    Status createSoundBufferFromFile(const QString& path, const audio::BufferDescription& desc,
+    Result createSoundBufferFromFile(const QString& path, const audio::BufferDescription& desc,
                                      const audio::WaveFormat&,
                                      std::unique_ptr<audio::SoundBuffer>& buffer) override {
         QString name = path;
@@ -61,10 +65,10 @@ public:
             throw std::runtime_error("recording layer threw");
         }
         if (name.isEmpty() || m_layer.script.failingFiles.count(name) != 0) {
-            return Status::failure(QStringLiteral("%1 を読み込めません").arg(path));
+            return Result::failure(QStringLiteral("%1 を読み込めません").arg(path));
         }
         buffer = std::make_unique<RecordingBuffer>(m_layer, name);
-        return Status::success();
+        return Result::success();
     }
 
 private:
@@ -74,17 +78,17 @@ private:
 class RecordingRoot : public audio::AudioRoot {
 public:
     explicit RecordingRoot(RecordingAudioLayer& layer) : m_layer(layer) {}
-    Status directSoundCreate(const QString& deviceId,
+    Result directSoundCreate(const QString& deviceId,
                              std::unique_ptr<audio::SoundDevice>& device) override {
         m_layer.log << QStringLiteral("directSoundCreate '%1'").arg(deviceId);
         if (m_layer.script.onDeviceCreate) {
             m_layer.script.onDeviceCreate();
         }
         if (m_layer.script.failDevice) {
-            return Status::failure(QStringLiteral("出力デバイスがありません"));
+            return Result::failure(QStringLiteral("出力デバイスがありません"));
         }
         device = std::make_unique<RecordingDevice>(m_layer);
-        return Status::success();
+        return Result::success();
     }
 
 private:
@@ -93,10 +97,10 @@ private:
 
 } // namespace
 
-Status RecordingAudioLayer::createRoot(std::unique_ptr<audio::AudioRoot>& root) {
+Result RecordingAudioLayer::createRoot(std::unique_ptr<audio::AudioRoot>& root) {
     log << QStringLiteral("createRoot");
     root = std::make_unique<RecordingRoot>(*this);
-    return Status::success();
+    return Result::success();
 }
 
 } // namespace vemba::testing

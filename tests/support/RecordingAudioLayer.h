@@ -23,6 +23,7 @@ public:
         QString programDir = {};                   // stripped from logged paths
         std::function<void()> onDeviceCreate = {}; // runs as the device is asked for
         std::function<void()> onStop = {};         // runs as a buffer is stopped
+        std::function<void()> onPlay = {};         // runs as a buffer is played
     };
 
     QStringList log;
@@ -30,7 +31,7 @@ public:
     int liveBuffers = 0;
     int liveDevices = 0;
 
-    audio::Status createRoot(std::unique_ptr<audio::AudioRoot>& root) override;
+    Result createRoot(std::unique_ptr<audio::AudioRoot>& root) override;
 };
 
 } // namespace vemba::testing
