@@ -3,7 +3,7 @@ vemba_bench(sound_mixer_bench SOURCES ${CMAKE_CURRENT_LIST_DIR}/sound_mixer.cpp 
 # A bare SDL player of three looping files, to weigh output periods and
 # sample formats without the rest of the program.
 add_executable(sdl_output_candidates ${CMAKE_CURRENT_LIST_DIR}/sdl_output_candidates.cpp)
-target_link_libraries(sdl_output_candidates PRIVATE vemba_audio_backend)
+target_link_libraries(sdl_output_candidates PRIVATE vemba_audio_backend PkgConfig::SDL2)
 vemba_strict(sdl_output_candidates)
 # The same files through the mixer on a libpulse stream, to weigh the sizes of
 # the program's own queue.
