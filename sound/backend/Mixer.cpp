@@ -16,7 +16,8 @@
 //
 // A stopped voice keeps the frame to resume from; setPosition moves it.
 // letGo comes once no head of a released voice sounds any more; the control
-// side's reclaim() then frees the slot and its data.
+// side's reclaim() then frees the slot and its data (once a LetGoHold, if
+// set, has handed the voice back).
 //
 // A voice has two read heads: the playing one and the tail of the one before
 // it. Every change is heard through a ramp of kRampFrames, never as a step:
@@ -242,46 +243,27 @@ void Mixer::letGo(int slot) {
     v.samples = nullptr;
     v.frames = 0;
     v.main = -1;
-    if (!m_holding) {
-        m_letGo[slot].store(genOf(v.word), std::memory_order_release);
-    } else if (!m_held[slot]) {
-        m_held[slot] = true;
-        m_heldAt[slot] = m_block;
-        m_heldGen[slot] = genOf(v.word);
+    if (m_hold != nullptr) {
+        m_hold->letGo(slot, genOf(v.word));
+    } else {
+        handBack(slot, genOf(v.word));
     }
 }
 
-void Mixer::holdLetGo(bool hold) {
-    if (!hold) {
-        publishLetGo(UINT64_MAX);
-    }
-    m_holding = hold;
+void Mixer::handBack(int voice, std::uint32_t generation) {
+    m_letGo[voice].store(generation, std::memory_order_release);
 }
 
-void Mixer::save(Checkpoint& to, std::uint64_t block) {
+void Mixer::setLetGoHold(LetGoHold* hold) {
+    m_hold = hold;
+}
+
+void Mixer::save(RenderState& to) const {
     to.m_live = m_live;
-    m_block = block;
 }
 
-void Mixer::restore(const Checkpoint& from, std::uint64_t block) {
+void Mixer::restore(const RenderState& from) {
     m_live = from.m_live;
-    m_block = block;
-    // A voice let go of since is alive again in the restored state; one
-    // that was not alive then is let go of again by the next pass.
-    for (int i = 0; i < kMaxVoices; ++i) {
-        if (m_held[i] && m_heldAt[i] >= block) {
-            m_held[i] = false;
-        }
-    }
-}
-
-void Mixer::publishLetGo(std::uint64_t oldest) {
-    for (int i = 0; i < kMaxVoices; ++i) {
-        if (m_held[i] && m_heldAt[i] < oldest) {
-            m_held[i] = false;
-            m_letGo[i].store(m_heldGen[i], std::memory_order_release);
-        }
-    }
 }
 
 void Mixer::update(bool silenced) {

@@ -64,26 +64,22 @@ public:
     // while no render thread runs (the stream is closed).
     void settleWithoutOutput();
 
-    // While held, a voice the render side lets go of comes back to the
-    // control side only through publishLetGo(), so that a checkpoint still
-    // holding it can be restored. Changed only while no render thread runs;
-    // ending the hold hands back every voice held.
-    void holdLetGo(bool hold);
+    // Voices the render side lets go of go to `hold` from now on, which gives
+    // them back through handBack() (none: straight to the control side).
+    // Changed only while no render thread runs.
+    class LetGoHold;
+    void setLetGoHold(LetGoHold* hold);
 
     // ---- render side ----
     void render(float* out, int frames);
 
     // The render side's state between two blocks, for rendering again from
     // there with the changes committed since (a queue rewritten on a click).
-    class Checkpoint;
-    // Saves the state before block `block` of the output.
-    void save(Checkpoint& to, std::uint64_t block);
-    // Goes back to a saved state; nothing is let go of before the oldest
-    // checkpoint that may still be restored (see publishLetGo).
-    void restore(const Checkpoint& from, std::uint64_t block);
-    // Hands back voices held since before block `oldest`, the oldest block
-    // whose checkpoint may still be restored.
-    void publishLetGo(std::uint64_t oldest);
+    class RenderState;
+    void save(RenderState& to) const;
+    void restore(const RenderState& from);
+    // Gives a voice held by the LetGoHold back to the control side.
+    void handBack(int voice, std::uint32_t generation);
 
     // Linear gain of a volume in hundredths of a decibel: 10^(v/2000).
     static float gainOf(std::int32_t volume);
@@ -152,16 +148,22 @@ private:
 
     // Render side only.
     std::array<Live, kMaxVoices> m_live;
-    bool m_holding = false;
-    std::uint64_t m_block = 0;
-    std::array<bool, kMaxVoices> m_held{};
-    std::array<std::uint64_t, kMaxVoices> m_heldAt{};
-    std::array<std::uint32_t, kMaxVoices> m_heldGen{};
+    LetGoHold* m_hold = nullptr;
 
 public:
-    class Checkpoint {
+    class RenderState {
         friend class Mixer;
         std::array<Live, kMaxVoices> m_live{};
+    };
+
+    class LetGoHold {
+    public:
+        // The render side let go of `voice`; called again on later blocks
+        // until it is handed back.
+        virtual void letGo(int voice, std::uint32_t generation) = 0;
+
+    protected:
+        ~LetGoHold() = default;
     };
 };
 

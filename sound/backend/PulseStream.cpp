@@ -56,12 +56,8 @@ PulseStream::~PulseStream() {
     if (m_loop != nullptr) {
         pa_mainloop_free(m_loop);
     }
-    // Whatever the render side let go of is the control side's again. A
-    // stream that never started (opened too late, say) has held nothing and
-    // may outlive its mixer.
-    if (started) {
-        m_mixer.holdLetGo(false);
-    }
+    // Whatever the render side let go of is the control side's again.
+    m_history.reset();
 }
 
 Result PulseStream::open(Mixer& mixer, std::unique_ptr<OutputStream>& stream, bool* noServer) {
@@ -160,13 +156,13 @@ Result PulseStream::connect() {
         m_queuedFrames = got->tlength / kFrameBytes;
     }
     m_buffer.assign(kChunkBlocks * kBlockFrames * 2, 0.0f);
-    m_checkpoints = std::make_unique<std::array<Mixer::Checkpoint, kCheckpoints>>();
+    m_history = std::make_unique<RewriteHistory>(m_mixer, kCheckpoints);
     return Result::success();
 }
 
 void PulseStream::start() {
     if (!m_thread.joinable()) {
-        m_mixer.holdLetGo(true);
+        m_history->hold();
         m_thread = std::thread([this] { run(); });
     }
 }
@@ -257,15 +253,13 @@ void PulseStream::rewrite() {
     const auto read = static_cast<std::uint64_t>(timing->read_index) / kFrameBytes;
     std::uint64_t from = (read + kMarginFrames + kBlockFrames - 1) / kBlockFrames;
     from = std::max(from, m_leadIn); // the start stays where it was put
-    if (m_written > kCheckpoints) {
-        from = std::max(from, m_written - kCheckpoints);
-    }
     // Every block from there to the end of the queue has its checkpoint:
     // the last kCheckpoints blocks written are kept.
+    from = std::max(from, m_history->oldest());
     if (from >= m_written) {
         return; // nothing queued past the sink: the next request brings the change
     }
-    m_mixer.restore((*m_checkpoints)[from % kCheckpoints], from);
+    m_history->rewind(from);
     send(from, m_written - from);
 }
 
@@ -284,8 +278,7 @@ void PulseStream::send(std::uint64_t first, std::uint64_t count) {
                 std::fill(out, out + kBlockFrames * 2, 0.0f);
                 continue;
             }
-            m_mixer.save((*m_checkpoints)[block % kCheckpoints], block);
-            m_mixer.render(out, kBlockFrames);
+            m_history->render(block, out, kBlockFrames);
         }
         if (pa_stream_write(m_stream, m_buffer.data(), n * kBlockBytes, nullptr, offset, seek) <
             0) {
@@ -296,10 +289,6 @@ void PulseStream::send(std::uint64_t first, std::uint64_t count) {
         count -= n;
     }
     m_written = std::max(m_written, block);
-    if (m_written > kCheckpoints) {
-        // No rewrite reaches back before the oldest checkpoint kept.
-        m_mixer.publishLetGo(m_written - kCheckpoints);
-    }
 }
 
 } // namespace vemba::audio

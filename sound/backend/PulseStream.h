@@ -2,8 +2,8 @@
 
 #include "Mixer.h"
 #include "OutputStream.h"
+#include "RewriteHistory.h"
 
-#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -22,8 +22,8 @@ namespace vemba::audio {
 // server holds a long queue: it asks for a quarter second at a time and
 // mixes the sink 80 ms ahead. A click must still be heard at once, so every
 // change rewrites the queue from just past what the sink has taken: the
-// mixer goes back to its state at that block (it keeps one per block still
-// queued) and renders again with the change in.
+// mixer goes back to its state at that block (RewriteHistory keeps one per
+// block still queued) and renders again with the change in.
 //
 // The queue lives on a thread of ours running libpulse's plain main loop;
 // the GUI thread only sets a flag and wakes that loop. Our part of that
@@ -93,7 +93,7 @@ private:
     std::uint64_t m_written = 0; // blocks
     std::uint64_t m_leadIn = 0;  // blocks of silence a start begins with
     std::vector<float> m_buffer;
-    std::unique_ptr<std::array<Mixer::Checkpoint, kCheckpoints>> m_checkpoints;
+    std::unique_ptr<RewriteHistory> m_history;
 };
 
 } // namespace vemba::audio
