@@ -3,20 +3,18 @@
 // on the platform it picks there (Wayland itself, or X11 through XWayland
 // when DISPLAY is set as well), switched ON and OFF from its window and closed.
 
-#include "FormStyle.h"
 #include "MixingAudioLayer.h"
 #include "ProgramStart.h"
-#include "ProgramWindow.h"
 #include "QtPrinters.h"
 #include "QuitSignals.h"
 #include "SoundProbe.h"
 #include "WindowPlacement.h"
+#include "WindowTest.h"
 #include "iniEdit.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -42,8 +40,7 @@ TEST(WaylandSession, TheWindowOpensOnTheSessionsPlatformPlaysAndKeepsOnlyAPlaceI
     installFormAppearance();
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QString tone = qEnvironmentVariable("VEMBA_PROGRAM_DIR") + QStringLiteral("/7500.wav");
-    ASSERT_TRUE(QFile::copy(tone, dir.filePath(QStringLiteral("7500.wav"))));
+    ASSERT_NO_FATAL_FAILURE(testing::copyTones(dir.path(), {QStringLiteral("7500.wav")}));
     // 1500 twips: 100 pixels from the screen's top left corner.
     for (const char* key : {"Top", "Left"}) {
         ASSERT_TRUE(iniEdit::WriteSetting(dir.path(), QStringLiteral("Position"),
@@ -55,9 +52,7 @@ TEST(WaylandSession, TheWindowOpensOnTheSessionsPlatformPlaysAndKeepsOnlyAPlaceI
     ProgramWindow window(ProgramWindow::Services{dir.path(), &layer});
     Form1& form = window.form();
     QStringList messages;
-    window.errors().setShowsMessageBoxes(false);
-    QObject::connect(&window.errors(), &ErrorPresenter::reported,
-                     [&messages](const QString& m) { messages << m; });
+    testing::collectMessages(window, messages);
     QuitSignals quitSignals;
     startProgram(window, layer, quitSignals);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
@@ -101,6 +96,6 @@ int main(int argc, char** argv) {
     }
     vemba::placement::preferPlaceableWindows();
     QApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
