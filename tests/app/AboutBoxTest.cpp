@@ -8,6 +8,7 @@
 #include "frmAbout.h"
 
 #include <QAction>
+#include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
