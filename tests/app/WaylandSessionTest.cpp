@@ -3,21 +3,18 @@
 // on the platform it picks there (Wayland itself, or X11 through XWayland
 // when DISPLAY is set as well), switched ON and OFF from its window and closed.
 
-#include "FormStyle.h"
 #include "MixingAudioLayer.h"
 #include "ProgramStart.h"
-#include "ProgramWindow.h"
 #include "QtPrinters.h"
 #include "QuitSignals.h"
 #include "SoundProbe.h"
 #include "WindowPlacement.h"
+#include "WindowTest.h"
 #include "iniEdit.h"
 
+#include <QAbstractButton>
 #include <QApplication>
-#include <QCheckBox>
 #include <QFile>
-#include <QSlider>
-#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -43,8 +40,7 @@ TEST(WaylandSession, TheWindowOpensOnTheSessionsPlatformPlaysAndKeepsOnlyAPlaceI
     installFormAppearance();
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QString tone = qEnvironmentVariable("VEMBA_PROGRAM_DIR") + QStringLiteral("/t300.wav");
-    ASSERT_TRUE(QFile::copy(tone, dir.filePath(QStringLiteral("t300.wav"))));
+    ASSERT_NO_FATAL_FAILURE(testing::copyTones(dir.path(), {QStringLiteral("7500.wav")}));
     // 1500 twips: 100 pixels from the screen's top left corner.
     for (const char* key : {"Top", "Left"}) {
         ASSERT_TRUE(iniEdit::WriteSetting(dir.path(), QStringLiteral("Position"),
@@ -53,28 +49,19 @@ TEST(WaylandSession, TheWindowOpensOnTheSessionsPlatformPlaysAndKeepsOnlyAPlaceI
     }
 
     Program program(dir.path(), qEnvironmentVariable("VEMBA_PROGRAM_DIR"));
-    ProgramWindow& window = program.window();
-    Form1& form = window.form();
+    Form1& form = program.window().form();
     QStringList messages;
-    window.errors().setShowsMessageBoxes(false);
-    QObject::connect(&window.errors(), &ErrorPresenter::reported,
-                     [&messages](const QString& m) { messages << m; });
+    testing::collectMessages(program.window(), messages);
     program.start();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
 
     probe::SinkRecorder recorder;
     QString error;
     ASSERT_TRUE(recorder.start(&error)) << error.toStdString();
-    form.Slider1()->setValue(10);
-    if (form.Check(2)->isChecked()) {
-        QTest::mouseClick(form.Check(2), Qt::LeftButton);
-    }
-    QTest::mouseClick(form.Check(3), Qt::LeftButton);
-    QTest::mouseClick(form.Option(3, 0), Qt::LeftButton, {}, QPoint(4, 6));
-    QTest::mouseClick(form.Option(4, 1), Qt::LeftButton, {}, QPoint(4, 6));
+    // The design's choice: channel 2 at 7.5 kHz.
     QTest::mouseClick(form.optMediaMode(0), Qt::LeftButton);
     const probe::Tone on = heard(recorder);
-    EXPECT_NEAR(on.frequency, 300.0, 10.0); // the channel's tone, not its neighbours' (450 Hz)
+    EXPECT_NEAR(on.frequency, 7500.0, 10.0);
     EXPECT_GT(on.levelDb, -20.0) << "ON is not heard";
     ASSERT_TRUE(probe::onRequestedDriver(&error)) << error.toStdString();
     QTest::mouseClick(form.optMediaMode(1), Qt::LeftButton);
@@ -107,6 +94,6 @@ int main(int argc, char** argv) {
     }
     vemba::placement::preferPlaceableWindows();
     QApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

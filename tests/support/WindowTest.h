@@ -2,7 +2,7 @@
 
 // The main window over a recording audio layer, in a temporary program
 // directory, with failure messages collected instead of shown and every
-// handler call logged.
+// handler call logged; and the helpers of the tests of the real program.
 
 #include "FormStyle.h"
 #include "ProgramWindow.h"
@@ -12,6 +12,8 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -19,6 +21,22 @@
 #include <memory>
 
 namespace vemba::testing {
+
+// The built tone files that match `patterns`, copied into `dir`.
+inline void copyTones(const QString& dir, const QStringList& patterns = {"*.wav"}) {
+    const QDir from(qEnvironmentVariable("VEMBA_PROGRAM_DIR"));
+    for (const QString& name : from.entryList(patterns)) {
+        QFile::remove(dir + '/' + name);
+        ASSERT_TRUE(QFile::copy(from.filePath(name), dir + '/' + name)) << name.toStdString();
+    }
+}
+
+// The window's failure messages collected in `messages` instead of shown.
+inline void collectMessages(ProgramWindow& window, QStringList& messages) {
+    window.errors().setShowsMessageBoxes(false);
+    QObject::connect(&window.errors(), &ErrorPresenter::reported,
+                     [&messages](const QString& m) { messages << m; });
+}
 
 // The real handlers, each call logged first with its control's value as the
 // handler sees it: "Check1_Click 1", "Option2_Click 4", "Slider1_Change 7".
@@ -74,9 +92,7 @@ protected:
                                                          s, events);
                                                  });
         form = &window->form();
-        window->errors().setShowsMessageBoxes(false);
-        QObject::connect(&window->errors(), &ErrorPresenter::reported,
-                         [this](const QString& m) { messages << m; });
+        collectMessages(*window, messages);
     }
 
     QWidget* control(const char* name) const { return form->findChild<QWidget*>(name); }
