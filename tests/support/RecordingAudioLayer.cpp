@@ -11,13 +11,8 @@ using audio::Status;
 class RecordingBuffer : public audio::SoundBuffer {
 public:
     RecordingBuffer(RecordingAudioLayer& layer, QString name)
-        : m_layer(layer), m_name(std::move(name)) {
-        ++m_layer.liveBuffers;
-    }
-    ~RecordingBuffer() override {
-        m_layer.log << QStringLiteral("release %1").arg(m_name);
-        --m_layer.liveBuffers;
-    }
+        : m_layer(layer), m_name(std::move(name)) {}
+    ~RecordingBuffer() override { m_layer.log << QStringLiteral("release %1").arg(m_name); }
     Status play(std::int32_t flags) override { return note("play", flags); }
     Status setVolume(std::int32_t volume) override { return note("setVolume", volume); }
     Status setCurrentPosition(std::int32_t at) override { return note("setCurrentPosition", at); }
@@ -41,8 +36,7 @@ private:
 
 class RecordingDevice : public audio::SoundDevice {
 public:
-    explicit RecordingDevice(RecordingAudioLayer& layer) : m_layer(layer) { ++m_layer.liveDevices; }
-    ~RecordingDevice() override { --m_layer.liveDevices; }
+    explicit RecordingDevice(RecordingAudioLayer& layer) : m_layer(layer) {}
 
     Status setCooperativeLevel(audio::WindowHandle, std::int32_t level) override {
         m_layer.log << QStringLiteral("setCooperativeLevel %1").arg(level);

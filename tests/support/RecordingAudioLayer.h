@@ -27,8 +27,6 @@ public:
 
     QStringList log;
     Script script;
-    int liveBuffers = 0;
-    int liveDevices = 0;
 
     audio::Status createRoot(std::unique_ptr<audio::AudioRoot>& root) override;
 };
