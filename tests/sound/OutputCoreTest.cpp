@@ -89,12 +89,10 @@ bool waitFor(const std::function<bool()>& done) {
 class Core : public testing::Test {
 protected:
     void SetUp() override {
-        core = std::make_shared<OutputCore>(opener(), reporter, clock.clock(answerMs));
         reporter->setListener([this](const QString& m) { failed << m; });
         reporter->setLostListener([this](const QString& m) { lost << m; });
-        auto data = std::make_shared<SampleData>();
-        data->samples.assign(2 * 4800, 0.5F);
-        voice = core->mixer().addVoice(data);
+        // A quick server answers long before this, however busy the machine.
+        makeCore(5000);
     }
     // Never leaves the thread that opens streams waiting, nor working for a
     // test that has ended.
@@ -103,6 +101,12 @@ protected:
         EXPECT_TRUE(waitFor([this] { return server.answered == server.tries; }));
     }
 
+    void makeCore(int answerMs) {
+        core = std::make_shared<OutputCore>(opener(), reporter, clock.clock(answerMs));
+        auto data = std::make_shared<SampleData>();
+        data->samples.assign(2 * 4800, 0.5F);
+        voice = core->mixer().addVoice(data);
+    }
     StreamOpener opener() {
         return [this](Mixer&, std::unique_ptr<OutputStream>& stream) {
             ++server.tries;
@@ -115,6 +119,11 @@ protected:
             return refuses ? Result::failure(QStringLiteral("Connection refused"))
                            : Result::success();
         };
+    }
+    // The stream goes, and every try to open another is refused; or back.
+    void serverAway(bool away) {
+        server.gone = away;
+        server.refuses = away;
     }
     // While held, a try waits at the gate and answers once released.
     void hold() {
@@ -155,8 +164,6 @@ protected:
         }));
     }
 
-    // A quick server answers long before this, however busy the machine.
-    int answerMs = 5000;
     Server server;
     FakeClock clock;
     std::shared_ptr<FailureReporter> reporter = std::make_shared<FailureReporter>();
@@ -172,8 +179,6 @@ protected:
 TEST_F(Core, AnIdleStreamClosesOnceWhatItQueuedHasBeenHeard) {
     ASSERT_TRUE(core->openStream());
     core->scheduleHousekeeping();
-    clock.to(149);
-    EXPECT_EQ(server.open, 1);
     clock.to(150);
     EXPECT_EQ(server.open, 0) << "an unused stream stays open";
 
@@ -199,18 +204,14 @@ TEST_F(Core, AnIdleStreamClosesOnceWhatItQueuedHasBeenHeard) {
 TEST_F(Core, ALostStreamIsReopenedEverySecondAndPlaysOnWhenBack) {
     play();
     clock.to(100);
-    server.gone = true;
-    server.refuses = true;
-    clock.to(999);
-    EXPECT_EQ(server.open, 1);
+    serverAway(true);
     clock.to(1000);
     EXPECT_EQ(server.open, 0);
     EXPECT_TRUE(core->lost());
     EXPECT_EQ(server.tries, 2);
     clock.to(3999);
     EXPECT_EQ(server.tries, 4);
-    server.gone = false;
-    server.refuses = false;
+    serverAway(false);
     clock.to(4000);
     EXPECT_EQ(server.open, 1);
     EXPECT_EQ(server.starts, 2) << "the voices do not resume";
@@ -224,125 +225,82 @@ TEST_F(Core, ALostStreamIsReopenedEverySecondAndPlaysOnWhenBack) {
 // until the user plays.
 TEST_F(Core, ALostStreamIsGivenUpAfterTenSecondsAndToldOnce) {
     play();
-    server.gone = true;
-    server.refuses = true;
+    serverAway(true);
     clock.to(1000); // lost
     clock.to(1000 + OutputCore::kGiveUpMs - 1);
     EXPECT_TRUE(lost.isEmpty());
     EXPECT_TRUE(core->lost());
     clock.to(1000 + OutputCore::kGiveUpMs);
     ASSERT_EQ(lost.size(), 1);
-    EXPECT_TRUE(lost[0].contains(QStringLiteral("10 秒"))) << lost[0].toStdString();
-    EXPECT_TRUE(lost[0].contains(QStringLiteral("Connection refused")));
+    EXPECT_TRUE(lost[0].contains(QStringLiteral("Connection refused"))) << lost[0].toStdString();
     EXPECT_FALSE(core->lost());
     const int tries = server.tries;
     server.refuses = false;
     clock.to(60000);
     EXPECT_EQ(server.tries, tries) << "reopened after giving up";
-    EXPECT_EQ(server.open, 0);
-    EXPECT_EQ(lost.size(), 1);
     EXPECT_TRUE(failed.isEmpty());
     server.refuses = true;
     play();
     play();
     ASSERT_EQ(failed.size(), 1) << "the next ON failed untold, or told twice";
-    EXPECT_TRUE(failed[0].startsWith(QStringLiteral("音声出力デバイスを開けません。")));
     EXPECT_TRUE(failed[0].contains(QStringLiteral("(Connection refused)")));
-    server.refuses = false;
-    play();
-    EXPECT_EQ(server.open, 1) << "Play does not open again";
 }
 
-// Stopped, or the device gone, while the stream is away: no reopening, and
-// nothing to tell.
-TEST_F(Core, NothingIsReopenedForAStoppedOrClosedDevice) {
-    for (const bool closed : {false, true}) {
-        SCOPED_TRACE(closed);
-        server.refuses = false;
-        server.gone = false;
-        play();
-        clock.to(clock.at() + 1000);
-        server.gone = true;
-        server.refuses = true;
-        clock.to(clock.at() + 1000);
-        ASSERT_TRUE(core->lost());
-        const int tries = server.tries;
-        if (closed) {
-            core->shutDown();
-        } else {
-            stop();
-        }
-        clock.to(clock.at() + 20000);
-        EXPECT_FALSE(core->lost());
-        EXPECT_EQ(server.tries, tries);
-    }
+// Stopped while the stream is away: no reopening, and nothing to tell.
+TEST_F(Core, NothingIsReopenedForAStoppedDevice) {
+    play();
+    serverAway(true);
+    clock.to(1000);
+    ASSERT_TRUE(core->lost());
+    const int tries = server.tries;
+    stop();
+    clock.to(20000);
+    EXPECT_FALSE(core->lost());
+    EXPECT_EQ(server.tries, tries);
     EXPECT_TRUE(failed.isEmpty() && lost.isEmpty());
 }
 
-// A server that answers only when the test lets it; the core waits a tenth
-// of a second for it, as the program does.
-class SlowServer : public Core {
-protected:
-    void SetUp() override {
-        answerMs = OutputCore::kAnswerMs;
-        Core::SetUp();
-    }
-};
-
-// A server slow to answer: Play goes on at once; a late stream starts what
-// was asked meanwhile, a late failure is told once as a lost stream, and
-// nothing is tried again on its own.
-TEST_F(SlowServer, ALateAnswerStartsThePlayOrIsToldOnce) {
-    for (const bool refused : {false, true}) {
-        SCOPED_TRACE(refused);
-        server.refuses = refused;
-        hold();
-        play();
-        EXPECT_TRUE(core->opening());
-        release();
-        awaitAnswer();
-        EXPECT_EQ(server.open, refused ? 0 : 1);
-        EXPECT_EQ(server.starts, 1);
-        EXPECT_EQ(lost.size(), refused ? 1 : 0);
-        stop();
-        clock.to(clock.at() + 1000);
-        render();
-        clock.to(clock.at() + 1000);
-    }
-    EXPECT_TRUE(lost.value(0).contains(QStringLiteral("Connection refused")));
-    const int tries = server.tries;
-    clock.to(clock.at() + 20000);
-    EXPECT_EQ(server.tries, tries);
-    EXPECT_EQ(lost.size(), 1);
-    EXPECT_TRUE(failed.isEmpty());
-}
-
-// A reopening that answers late: a failure inside the ten seconds leaves the
-// next watch to try again; one past them gives up, once.
-TEST_F(SlowServer, AReopeningThatFailsLateGivesUpOnlyPastTenSeconds) {
-    play();
-    server.gone = true;
-    server.refuses = true;
+// A server that answers only when the test lets it, waited for a tenth of a
+// second as the program does: Play goes on at once and the late stream starts
+// it. Lost, a reopening that fails late leaves the next watch to try again
+// inside the ten seconds and gives up, once, past them; a late failure of
+// the next Play is told at once. Nothing is then tried again on its own.
+TEST_F(Core, ASlowServerStartsThePlayLateAndGivesUpOnlyPastTenSeconds) {
+    makeCore(OutputCore::kAnswerMs);
     hold();
-    clock.to(1000); // lost; the try waits
+    play();
+    EXPECT_TRUE(core->opening());
+    release();
+    awaitAnswer();
+    EXPECT_EQ(server.starts, 1);
+    const qint64 opened = clock.at(); // the watch comes within a second
+    serverAway(true);
+    hold();
+    clock.to(opened + 1000); // lost; the try waits
     ASSERT_TRUE(core->opening());
-    clock.to(1000 + OutputCore::kGiveUpMs - 500);
+    clock.to(opened + OutputCore::kGiveUpMs - 500);
     EXPECT_EQ(server.tries, 2) << "a second try while one is under way";
     release();
     awaitAnswer();
     EXPECT_TRUE(lost.isEmpty()) << "gave up early";
     EXPECT_TRUE(core->lost());
     hold();
-    clock.to(1000 + OutputCore::kGiveUpMs); // the next try waits past the limit
+    clock.to(opened + 1000 + OutputCore::kGiveUpMs); // the next try waits past the limit
     ASSERT_TRUE(core->opening());
     release();
     awaitAnswer();
     EXPECT_EQ(lost.size(), 1);
     EXPECT_FALSE(core->lost());
+    hold();
+    play();
+    release();
+    awaitAnswer();
+    ASSERT_EQ(lost.size(), 2);
+    EXPECT_TRUE(lost[1].contains(QStringLiteral("Connection refused")));
     const int tries = server.tries;
-    clock.to(60000);
+    clock.to(clock.at() + 60000);
     EXPECT_EQ(server.tries, tries);
-    EXPECT_EQ(lost.size(), 1);
+    EXPECT_TRUE(failed.isEmpty());
 }
 
 } // namespace

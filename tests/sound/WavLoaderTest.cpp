@@ -44,11 +44,6 @@ Maker flac(std::size_t frames) {
     return sound(1, 384000, std::vector<float>(frames, 0.0f), SF_FORMAT_PCM_16, SF_FORMAT_FLAC);
 }
 
-QByteArray randomBytes(int size, std::uint32_t seed) {
-    const std::vector<float> noise = stereoNoise(std::size_t(size) / 8 + 1, 1.0f, seed);
-    return QByteArray(reinterpret_cast<const char*>(noise.data()), size);
-}
-
 } // namespace
 
 // Every kind of bad file is refused with its path and the reason in Japanese,
@@ -70,7 +65,6 @@ TEST(WavLoader, BadInputIsRefusedWithItsReasonOrLoadedAsFarAsItIsSound) {
         std::size_t minFrames = 0, maxFrames = 0; // when it loads
     };
     const char* notSound = "読み込める音声ファイルではありません";
-    const char* cutShort = "途中で切れています";
     const char* badRate = "扱えません";
     const float inf = std::numeric_limits<float>::infinity();
     const float nan = std::numeric_limits<float>::quiet_NaN();
@@ -86,13 +80,11 @@ TEST(WavLoader, BadInputIsRefusedWithItsReasonOrLoadedAsFarAsItIsSound) {
     const std::vector<Case> cases = {
         {"missing", [](const QString&) { return true; }, "見つかりません"},
         {"directory", [](const QString& p) { return QDir().mkpath(p); }, "フォルダー"},
-        {"random bytes", bytes(randomBytes(5000, 3)), "形式を認識できません"},
+        {"text", bytes(QByteArray(5000, 'x')), "形式を認識できません"},
         {"header cut short", bytes(good.left(30)), notSound},
         {"three channels", sound(3, kRate, std::vector<float>(3 * 1000, 0.1f)), "3 チャンネル"},
         {"no frames", sound(2, kRate, {}), "音のデータがありません"},
-        {"cut to 1000 bytes", bytes(good.left(1000)), cutShort},
-        {"one frame of the promised 48000", bytes(good.left(48)), cutShort},
-        {"one byte short", bytes(good.chopped(1)), cutShort},
+        {"one byte short", bytes(good.chopped(1)), "途中で切れています"},
         {"7999 Hz", sound(1, 7999, {0.1f}, SF_FORMAT_PCM_U8), badRate},
         {"384001 Hz", sound(1, 384001, std::vector<float>(8, 0.1f)), badRate},
         // Silence at 384 kHz compresses to almost nothing: one frame past the
@@ -100,7 +92,7 @@ TEST(WavLoader, BadInputIsRefusedWithItsReasonOrLoadedAsFarAsItIsSound) {
         {"compressed, decodes past the bound", flac(kBoundFrames + 1), "長すぎます"},
         {"compressed, decodes to the bound", flac(kBoundFrames), nullptr, kBoundFrames / 8,
          kBoundFrames / 8},
-        {"good file followed by junk", bytes(good + randomBytes(777, 9)), nullptr, 48000,
+        {"good file followed by junk", bytes(good + QByteArray(777, '\x7f')), nullptr, 48000,
          48000 + 777 / 4},
         {"float file with infinities and NaNs",
          sound(2, kRate, {inf, 0.5f, -inf, nan, nan, -0.5f}, SF_FORMAT_FLOAT), nullptr, 3, 3},
@@ -151,12 +143,13 @@ TEST(WavLoader, ReadsEveryFormatMonoOrStereoAtAnyRate) {
         int subtype, channels, rate;
         double tolerance; // a converted sine a thirtieth of a frame late is off by 2e-4
     };
-    const Case cases[] = {
-        {SF_FORMAT_PCM_U8, 1, kRate, 1.0 / 64},    {SF_FORMAT_PCM_U8, 2, kRate, 1.0 / 64},
-        {SF_FORMAT_PCM_16, 2, kRate, 1.0 / 16384}, {SF_FORMAT_PCM_24, 1, kRate, 1.0 / (1 << 22)},
-        {SF_FORMAT_PCM_32, 2, kRate, 1e-7},        {SF_FORMAT_FLOAT, 1, kRate, 0.0},
-        {SF_FORMAT_FLOAT, 2, kRate, 0.0},          {SF_FORMAT_FLOAT, 1, 8000, 2e-4},
-        {SF_FORMAT_PCM_16, 2, 44100, 2e-4},        {SF_FORMAT_FLOAT, 2, 96000, 2e-4}};
+    const Case cases[] = {{SF_FORMAT_PCM_U8, 1, kRate, 1.0 / 64},
+                          {SF_FORMAT_PCM_16, 2, kRate, 1.0 / 16384},
+                          {SF_FORMAT_PCM_24, 1, kRate, 1.0 / (1 << 22)},
+                          {SF_FORMAT_PCM_32, 2, kRate, 1e-7},
+                          {SF_FORMAT_FLOAT, 2, kRate, 0.0},
+                          {SF_FORMAT_FLOAT, 1, 8000, 2e-4},
+                          {SF_FORMAT_FLOAT, 2, 96000, 2e-4}};
     const QString path = dir.filePath(QStringLiteral("sound.wav"));
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "format 0x" << std::hex << c.subtype << std::dec
@@ -188,7 +181,7 @@ TEST(WavLoader, ConvertsRatesWithoutImagesOrLoss) {
         int rate;
         double frequency;
     };
-    for (const Case c : {Case{22050, 10000.0}, Case{22050, 7500.0}, Case{44100, 19000.0}}) {
+    for (const Case c : {Case{22050, 10000.0}, Case{44100, 19000.0}}) {
         SCOPED_TRACE(::testing::Message() << c.frequency << " Hz at " << c.rate << " Hz");
         const std::vector<float> tone =
             probe::channel(stereoSine(std::size_t(c.rate), c.frequency, 0.5, 1.0, c.rate), 0, 0,

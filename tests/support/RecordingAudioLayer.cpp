@@ -9,13 +9,8 @@ namespace {
 class RecordingBuffer : public audio::SoundBuffer {
 public:
     RecordingBuffer(RecordingAudioLayer& layer, QString name)
-        : m_layer(layer), m_name(std::move(name)) {
-        ++m_layer.liveBuffers;
-    }
-    ~RecordingBuffer() override {
-        m_layer.log << QStringLiteral("release %1").arg(m_name);
-        --m_layer.liveBuffers;
-    }
+        : m_layer(layer), m_name(std::move(name)) {}
+    ~RecordingBuffer() override { m_layer.log << QStringLiteral("release %1").arg(m_name); }
     Result play(std::int32_t flags) override {
         const Result played = note("play", flags);
         if (m_layer.script.onPlay) {
@@ -45,8 +40,7 @@ private:
 
 class RecordingDevice : public audio::SoundDevice {
 public:
-    explicit RecordingDevice(RecordingAudioLayer& layer) : m_layer(layer) { ++m_layer.liveDevices; }
-    ~RecordingDevice() override { --m_layer.liveDevices; }
+    explicit RecordingDevice(RecordingAudioLayer& layer) : m_layer(layer) {}
 
     Result setCooperativeLevel(audio::WindowHandle, std::int32_t level) override {
         m_layer.log << QStringLiteral("setCooperativeLevel %1").arg(level);

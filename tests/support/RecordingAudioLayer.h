@@ -28,8 +28,6 @@ public:
 
     QStringList log;
     Script script;
-    int liveBuffers = 0;
-    int liveDevices = 0;
 
     Result createRoot(std::unique_ptr<audio::AudioRoot>& root) override;
 };
