@@ -17,7 +17,6 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextBrowser>
@@ -190,9 +189,9 @@ TEST_F(HelpViewerTest, OneViewerPerFileRaisedAgainUntilClosed) {
     EXPECT_EQ(viewers().size(), 1);
 }
 
-// Pictures, style sheets and pages that a page names outside the file: a
-// file: URL, a path, a path relative to the working directory, a Qt resource.
-// Each shows as a picture missing from the file would, and nothing is read.
+// A picture, style sheet or page named outside the file (a file: URL, a
+// path relative to the working directory) shows as a picture missing from
+// the file would, and nothing is read.
 TEST_F(HelpViewerTest, NothingOutsideTheFileIsRead) {
     ASSERT_NE(open(), nullptr);
     QTemporaryDir dir;
@@ -202,28 +201,22 @@ TEST_F(HelpViewerTest, NothingOutsideTheFileIsRead) {
     css.close();
     const QString working = QDir::currentPath();
     QDir::setCurrent(dir.path());
-    const QString png = dir.filePath("outside.png");
-    const QStringList names{QUrl::fromLocalFile(png).toString(), png, "outside.png",
-                            "qrc:/qt-project.org/styles/commonstyle/images/up-16.png"};
-    QString html = QStringLiteral("<link rel=\"stylesheet\" href=\"%1\">")
-                       .arg(QUrl::fromLocalFile(css.fileName()).toString());
-    for (const QString& name : names + QStringList{"chm:/none.png"}) {
-        html += QStringLiteral("<img src=\"%1\">").arg(name);
-    }
-    page->setHtml(html);
+    const QStringList names{QUrl::fromLocalFile(dir.filePath("outside.png")).toString(),
+                            "outside.png", "chm:/none.png"};
+    page->setHtml(
+        QStringLiteral("<link rel=\"stylesheet\" href=\"%1\"><img src=\"%2\">"
+                       "<img src=\"%3\"><img src=\"%4\">")
+            .arg(QUrl::fromLocalFile(css.fileName()).toString(), names[0], names[1], names[2]));
     page->document()->size(); // lays the page out, pictures and all
     QDir::setCurrent(working);
-
     const auto picture = [&](const QString& name) {
         const QVariant shown = page->document()->resource(QTextDocument::ImageResource, QUrl(name));
         return shown.typeId() == QMetaType::QByteArray ? QImage::fromData(shown.toByteArray())
                                                        : shown.value<QImage>();
     };
-    const QImage missing = picture("chm:/none.png");
-    EXPECT_FALSE(missing.isNull());
-    for (const QString& name : names) {
-        EXPECT_TRUE(picture(name) == missing) << name.toStdString();
-    }
+    EXPECT_FALSE(picture(names[2]).isNull());
+    EXPECT_TRUE(picture(names[0]) == picture(names[2]));
+    EXPECT_TRUE(picture(names[1]) == picture(names[2]));
     for (const int type : {QTextDocument::StyleSheetResource, QTextDocument::HtmlResource}) {
         const QVariant read = page->document()->resource(type, QUrl::fromLocalFile(css.fileName()));
         EXPECT_FALSE(read.toString().contains("{ color:")) << type;
@@ -256,78 +249,23 @@ TEST_F(HelpViewerTest, APageTooDeepToLayOutIsRefused) {
     EXPECT_TRUE(shown->document()->rootFrame()->childFrames().isEmpty()) << "no table laid out";
 }
 
+// Damaged help files are the help_file fuzz target's seeds; here, what the
+// user sees of one: no window. A FIFO would hold the window thread in open()
+// until someone writes (a regression hangs until the test's timeout).
 TEST(HelpViewerFailureTest, AFileItCannotUseOpensNoWindow) {
     QFile real(helpFile());
     ASSERT_TRUE(real.open(QIODevice::ReadOnly));
-    const QByteArray good = real.readAll();
-    QByteArray noise(40000, '\0');
-    QRandomGenerator(20240607).fillRange(reinterpret_cast<quint32*>(noise.data()), 10000);
-    QByteArray badHeader = good;
-    badHeader.replace(72, 8, QByteArray("\xff\xff\xff\xff\xff\xff\xff\x7f", 8)); // directory
-
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("Vemba_PC.chm"));
-    const auto put = [&](const QByteArray& bytes) {
-        QFile::remove(path);
-        QFile file(path);
-        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-    };
-    QList<QByteArray> cases{QByteArray(), noise, badHeader};
-    // LZX control data chmlib would set up no decoder for: an unknown version,
-    // a window too large or none (chm_open divides by it), no windows per reset.
-    const qsizetype lzxc = good.indexOf("LZXC");
-    ASSERT_GE(lzxc, 0);
-    for (const auto& [field, value] :
-         {std::pair{4, "\xfe\xff"}, {12, "\x80"}, {12, ""}, {16, ""}}) {
-        cases.push_back(
-            QByteArray(good).replace(lzxc + field, 4, QByteArray(value).leftJustified(4, '\0')));
-    }
-    // A reset table listed outside the uncompressed section: chm_open would
-    // decompress it before it can decompress anything.
-    const QByteArray resetTableName(
-        "{7FC28940-9D31-11D0-9B27-00A0C91E9C7C}/InstanceData/ResetTable");
-    const qsizetype entry = good.indexOf(resetTableName);
-    ASSERT_GE(entry, 0);
-    cases.push_back(QByteArray(good).replace(entry + resetTableName.size(), 1, "\x02"));
-    // Directory chunks linked in a loop, with no index named, so that the
-    // files are listed to find one.
-    QByteArray looped = QByteArray(good).replace(good.indexOf("PMGL") + 16, 4, QByteArray(4, '\0'));
-    cases.push_back(looped.replace(good.lastIndexOf("Vemba_PC.hhk"), 12, "Vemba_PC.hhx"));
-    // A reset table whose block length would have chmlib allocate its cache
-    // by the terabyte.
-    const qsizetype resetTable = good.indexOf(QByteArray("\x08\0\0\0\x28\0\0\0", 8)) - 8;
-    ASSERT_GE(resetTable, 0);
-    cases.push_back(QByteArray(good).replace(resetTable + 39, 1, "\x7f"));
-    for (const qsizetype cut : {qsizetype(4), qsizetype(0x58), qsizetype(0x60), qsizetype(0x100),
-                                good.size() / 4, good.size() / 2, good.size() - 1}) {
-        cases.push_back(good.left(cut)); // truncated
-    }
+    QFile file(dir.filePath(QStringLiteral("Vemba_PC.chm")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(real.read(0x100)) == 0x100);
+    file.close();
     const qsizetype widgets = QApplication::topLevelWidgets().size();
-    for (qsizetype i = 0; i < cases.size(); ++i) {
-        ASSERT_TRUE(put(cases[i]));
-        EXPECT_EQ(OpenHelpContents(0, path), 0u) << "case " << i;
-        EXPECT_EQ(QApplication::topLevelWidgets().size(), widgets) << "case " << i;
-    }
-    EXPECT_EQ(OpenHelpContents(0, dir.path()), 0u); // a directory
-    // A FIFO would hold the window thread in open() until someone writes (a
-    // regression hangs until the test's timeout).
-    QFile::remove(path);
-    ASSERT_EQ(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-    EXPECT_EQ(OpenHelpContents(0, path), 0u);
-
-    // Damage inside a file of the right size may go unseen until a page is
-    // read; the viewer may open, but neither it nor chmlib may read astray
-    // (the sanitizer build watches).
-    for (qsizetype at = 0; at < good.size(); at += good.size() / 24) {
-        ASSERT_TRUE(put(QByteArray(good).replace(at, 48, noise.mid(at % 1000, 48))));
-        if (OpenHelpContents(0, path) != 0) {
-            for (const char* topic : {"index.html", "bands.html", "caution.html"}) {
-                viewers().front()->showTopic(QString::fromLatin1(topic));
-            }
-            viewers().front()->close();
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        }
-    }
+    EXPECT_EQ(OpenHelpContents(0, file.fileName()), 0u) << "truncated";
+    EXPECT_EQ(QApplication::topLevelWidgets().size(), widgets);
+    EXPECT_EQ(OpenHelpContents(0, dir.path()), 0u) << "a directory";
+    QFile::remove(file.fileName());
+    ASSERT_EQ(mkfifo(QFile::encodeName(file.fileName()).constData(), 0600), 0);
+    EXPECT_EQ(OpenHelpContents(0, file.fileName()), 0u) << "a FIFO";
 }
 
 } // namespace

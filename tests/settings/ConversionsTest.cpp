@@ -34,45 +34,36 @@ void expectAll(Converted<T> (*convert)(const QString&),
 
 // clang-format off
 TEST_P(UnderLocale, TextToNumbers) {
-    // A half goes to the even neighbour, anything more rounds away.
+    // A half goes to the even neighbour, anything more rounds away; the
+    // limits are the type's, after rounding.
     expectAll(toInt16, {
-        {"1", "1"}, {" 1 ", "1"}, {"1.0", "1"}, {"-1", "-1"}, {"2.5", "2"}, {"3.5", "4"},
-        {"-2.5", "-2"}, {"2.5000001", "3"}, {"1e3", "1000"}, {"-32768.5", "-32768"},
-        {"", "mismatch"}, {"x", "mismatch"}, {"1 2", "mismatch"}, {"0x10", "mismatch"},
-        {"nan", "mismatch"}, {"40000", "overflow"}, {"32767.5", "overflow"}});
-    expectAll(toInt32, {{"40000", "40000"}, {"-2147483648", "-2147483648"},
-                        {"2147483648", "overflow"}, {"seven", "mismatch"}});
-    expectAll(toSingle, {{"3.4e38", "3.4e+38"}, {"3.5e38", "overflow"}});
+        {" 2.5 ", "2"}, {"3.5", "4"}, {"2.5000001", "3"}, {"-32768.5", "-32768"},
+        {"32767.5", "overflow"}, {"", "mismatch"}, {"1 2", "mismatch"}, {"0x10", "mismatch"},
+        {"nan", "mismatch"}});
+    expectAll(toInt32, {{"-2147483648", "-2147483648"}, {"2147483648", "overflow"}});
     // Just past halfway between two floats: rounded once from the text, up;
     // through a double first it would land on the halfway point, then down.
     EXPECT_EQ(toSingle(QStringLiteral("333250000.000000004")).value(), 333250016.0f);
+    expectAll(toSingle, {{"3.4e38", "3.4e+38"}, {"3.5e38", "overflow"}});
     // The locale's separator and "." make a fraction; a group separator is
     // never read, so "1,500" cannot become 1500 in one locale.
     expectAll(toDouble, {
-        {" 0.5 ", "0.5"}, {"1e400", "overflow"}, {"1e-400", "0"}, {"1..0", "mismatch"},
-        // Too large to hold, whatever the whole part or the exponent's sign.
-        {"0.5e400", "overflow"}, {"-0.5e400", "overflow"}, {"0.5e309", "overflow"},
-        {"00.9e310", "overflow"}, {("1" + std::string(400, '0') + "e-10").c_str(), "overflow"},
-        {"0.001e-330", "0"}, {"1e99999999999999999999", "overflow"},
-        {"1,500", commaLocale() ? "1.5" : "mismatch"}, {"1.000.000", "mismatch"},
+        {"1e-400", "0"}, {"1..0", "mismatch"}, {"0.5e309", "overflow"},
+        {("1" + std::string(400, '0') + "e-10").c_str(), "overflow"},
+        {"1e99999999999999999999", "overflow"}, {"1,500", commaLocale() ? "1.5" : "mismatch"},
         {"1,000,000", "mismatch"}});
 }
 // clang-format on
 
-// The window position goes out at close and comes back at the next start.
+// The window position goes out at close and comes back at the next start,
+// in seven significant digits ("." stands for the locale's separator).
 TEST_P(UnderLocale, NumbersToTextAndBack) {
     EXPECT_EQ(fromInteger(-2147483648LL), "-2147483648");
-    EXPECT_EQ(fromInteger(1500), "1500");
-    // "." stands for the locale's separator.
-    const std::pair<float, const char*> singles[] = {
-        {1500.0f, "1500"},  {-0.0f, "0"},  {-120.0f, "-120"}, {-0.25f, "-0.25"},
-        {0.1f, "0.1"},      {7.5f, "7.5"}, {43200, "43200"},  {1234567.0f, "1234567"},
-        {1.5e8f, "1.5e+08"}};
-    for (const auto& [value, text] : singles) {
+    for (const auto& [value, text] :
+         {std::pair{-0.0f, "0"}, {-0.25f, "-0.25"}, {0.1f, "0.1"}, {1234567.0f, "1234567"}}) {
         EXPECT_EQ(fromSingle(value), QString(text).replace(u'.', QLocale().decimalPoint())) << text;
         EXPECT_EQ(toSingle(fromSingle(value)).value(), value) << text;
     }
-    // Seven significant digits, not more.
     EXPECT_EQ(fromSingle(12345678.0f),
               QString("1.234568e+07").replace(u'.', QLocale().decimalPoint()));
 }

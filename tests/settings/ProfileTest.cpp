@@ -15,48 +15,28 @@ using namespace vemba::iniEdit;
 using vemba::profile::lookup;
 using vemba::profile::withEntry;
 
+// The first matching section and key win, names match whatever the case,
+// blanks around names and values do not count, and one pair of quotes goes.
 TEST(Profile, ReadsTheFirstMatchingEntry) {
-    const struct {
-        QByteArray file;
-        std::optional<QByteArray> expected;
-    } cases[] = {
-        // clang-format off
-        {"[Volume]\nV=7\n", "7"}, {"[Volume]\r\nV=7\r\n", "7"},
-        {"[Volume]\nW=7\n", std::nullopt}, {"[Other]\nV=7\n", std::nullopt},
-        {"[A]\nV=1\n[Volume]\nX=2\n", std::nullopt}, {"[Volume]\nV\n", std::nullopt},
-        {"[Volume]\n;V=1\nV=2\n", "2"}, {"\xEF\xBB\xBF[Volume]\nV=4\n", "4"},
-        // duplicates: the first section and the first key win
-        {"[Volume]\nV=1\nV=2\n", "1"}, {"[Volume]\nV=1\n[Volume]\nV=2\n", "1"},
+    const std::pair<QByteArray, std::optional<QByteArray>> cases[] = {
+        {"\xEF\xBB\xBF[Volume]\r\n;V=1\r\nV=2\r\nV=3\r\n", "2"},
         {"[Volume]\nX=1\n[Volume]\nV=2\n", std::nullopt},
-        // names match without regard to case
-        {"[VOLUME]\nv=3\n", "3"},
-        // blanks around names and values do not count; one pair of quotes goes
-        {"  [  Volume  ]  \n \t V \t=\t a  b \t\n", "a  b"}, {"[Volume]\nV=\"  x  \"\n", "  x  "},
-        {"[Volume]\nV=  \"x\"  \n", "x"}, {"[Volume]\nV=\"\"x\"\"\n", "\"x\""},
-        {"[Volume]\nV=\"x\n", "\"x"}, {"[Volume]\nV=\"\"\n", ""}, {"[Volume]\nV=\n", ""},
-        // clang-format on
+        {"[Volume]\nV\n", std::nullopt},
+        {"  [  VOLUME  ]  \n \t v \t=\t a  b \t\n", "a  b"},
+        {"[Volume]\nV=  \"\"x\"\"  \n", "\"x\""},
+        {"[Volume]\nV=\"x\n", "\"x"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(lookup(c.file, "Volume", "V"), c.expected) << c.file.toStdString();
+    for (const auto& [file, expected] : cases) {
+        EXPECT_EQ(lookup(file, "Volume", "V"), expected) << file.toStdString();
     }
 }
 
+// A new key goes after the section's last entry, before comments; a new
+// section at the end, in the file's line ending.
 TEST(Profile, WritePutsTheEntryWhereItBelongs) {
-    const struct {
-        QByteArray before, after;
-    } cases[] = {
-        // clang-format off
-        {"[S]\nK=1\nK=2\n[S]\nK=3\n", "[S]\nK=9\nK=2\n[S]\nK=3\n"},
-        {"[S]\nA=1\n; note\nB=2\n;K=0\n\n[T]\n", "[S]\nA=1\n; note\nB=2\nK=9\n;K=0\n\n[T]\n"},
-        {"[S]\nA=1\n[S]\nK=2\n", "[S]\nA=1\nK=9\n[S]\nK=2\n"},
-        {"[S]\nA=1", "[S]\nA=1\nK=9\n"},
-        {"[A]\r\nX=1", "[A]\r\nX=1\r\n[S]\r\nK=9\r\n"}, // the file's line ending
-        {"", "[S]\nK=9\n"},
-        // clang-format on
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(withEntry(c.before, "S", "K", "9").toStdString(), c.after.toStdString());
-    }
+    EXPECT_EQ(withEntry("[S]\nA=1\n;K=0\n[S]\nK=2\n", "S", "K", "9"),
+              "[S]\nA=1\nK=9\n;K=0\n[S]\nK=2\n");
+    EXPECT_EQ(withEntry("[A]\r\nX=1", "S", "K", "9"), "[A]\r\nX=1\r\n[S]\r\nK=9\r\n");
 }
 
 class IniFile : public testing::Test {
@@ -71,8 +51,7 @@ TEST_F(IniFile, EveryValueReadsBackAsWrittenInOneEntryOrIsRefused) {
     EXPECT_EQ(ReadSetting(dir.path(), "S", "K"), "") << "no file yet";
     EXPECT_FALSE(QFile::exists(path())) << "reading must not create the file";
     put("[S]\nK=old\n[T]\nX=1\n");
-    for (const char* value : {"-120", "  lead", "tail ", "\"", "\"x", "x\"", "\"\"", "=", ";x",
-                              "[x]", "\t", " \" ", "値 with 空白"}) {
+    for (const char* value : {"  lead", "tail ", "\"x\"", "\"", "=;[x]", "値 with 空白"}) {
         ASSERT_TRUE(WriteSetting(dir.path(), "S", "K", QString::fromUtf8(value)).ok());
         EXPECT_EQ(ReadSetting(dir.path(), "S", "K"), QString::fromUtf8(value));
         EXPECT_EQ(ReadSetting(dir.path(), "T", "X"), "1");
