@@ -264,7 +264,7 @@ plot '%s/%s.others' using 1:2 with lines title 'sox synth', \\
 
 def own_queue():
     """The program's request and sink share in ms, as PulseStream.h sets them."""
-    with open(os.path.join(ROOT, "sound/PulseStream.h")) as f:
+    with open(os.path.join(ROOT, "sound/backend/PulseStream.h")) as f:
         text = f.read()
     frames = [int(re.search(r"%s = (\d+);" % name, text).group(1))
               for name in ("kRequestFrames", "kSinkFrames")]
@@ -460,7 +460,7 @@ without latency adjustment, gives the sink exactly that share. A long queue
 would be heard late after a click, so every change rewrites it: the program
 asks where the sink reads, goes back to the mixer's saved state at the next
 block past that point and renders the rest of the queue again, the change
-included (`sound/PulseStream.h`). What is left of a click's delay is the
+included (`sound/backend/PulseStream.h`). What is left of a click's delay is the
 sink's share, so the program takes 250 ms requests and an 80 ms share: a
 longer share costs the server somewhat less and is heard that much later.
 Float again."""

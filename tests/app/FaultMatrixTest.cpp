@@ -70,9 +70,7 @@ struct Scene {
         }
         QTest::mouseClick(form().optMediaMode(0), Qt::LeftButton);
     }
-    bool lampRed() {
-        return form().Label1()->palette().color(QPalette::Window) == QColor(Qt::red);
-    }
+    bool lampRed() { return form().Label1()->palette().color(QPalette::Window) == QColor(Qt::red); }
 };
 
 void keepsakeKept(Scene& s) {
