@@ -50,7 +50,8 @@ void writeAll(const QString& path, const QByteArray& bytes) {
 }
 
 struct Scene {
-    QString programDir;
+    QTemporaryDir dir;
+    QString programDir = dir.path();
     QString iniPath() const { return iniEdit::settingsPath(programDir); }
     probe::SinkRecorder recorder;
     std::unique_ptr<Program> program;
@@ -89,10 +90,6 @@ struct Fault {
     // What must still be stored afterwards.
     std::function<void(Scene&)> nothingLost = keepsakeKept;
 };
-
-void PrintTo(const Fault& f, std::ostream* os) {
-    *os << f.name;
-}
 
 // Runs `rescue` once on a thread of its own: `ms` from now, or at finish(),
 // whichever comes first. It frees a window thread stuck on something outside
@@ -252,14 +249,11 @@ const bool configHomeSet = qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHo
 
 TEST_P(FaultMatrix, TheUserIsToldNothingIsLostAndTheProgramRuns) {
     const Fault& fault = GetParam();
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
     Scene scene;
     QString error;
-    ASSERT_TRUE(scene.recorder.start(&error)) << error.toStdString();
+    ASSERT_TRUE(scene.dir.isValid() && scene.recorder.start(&error)) << error.toStdString();
     probe::SinkRecorder& recorder = scene.recorder;
-    scene.programDir = dir.path();
-    testing::copyTones(dir.path());
+    testing::copyTones(scene.programDir);
     fault.arrange(scene);
     if (IsSkipped() || HasFatalFailure()) {
         return;

@@ -1,5 +1,5 @@
 // The main window as it stands before start-up: every control in its place
-// by the rules of its table, focus in the table's tab order, a fixed size.
+// by the rules of its table, focus in the table's tab order.
 
 #include "FormLayout.h"
 
@@ -7,9 +7,6 @@
 #include "QtPrinters.h"
 #include "WindowTest.h"
 
-#include <QAction>
-#include <QMenu>
-#include <QMenuBar>
 #include <QTest>
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -44,20 +41,6 @@ TEST_F(FormLayoutTest, FocusFollowsTheTabIndicesAndStartsOnOff) {
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form));
     EXPECT_EQ(QApplication::focusWidget(), control("optMediaMode_1"));
-}
-
-TEST_F(FormLayoutTest, WindowHasAFixedSizeAndNoMaximizeButton) {
-    const Qt::WindowFlags flags = form->windowFlags();
-    EXPECT_TRUE(flags & Qt::WindowMinimizeButtonHint);
-    EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
-    EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
-    form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
-    EXPECT_EQ(form->minimumSize(), form->maximumSize());
-    const QList<QAction*> bar = form->menuBar()->actions();
-    ASSERT_EQ(bar.size(), 1);
-    EXPECT_EQ(bar[0]->menu()->actions().size(), 3); // contents, a separator, version
-    EXPECT_TRUE(bar[0]->menu()->actions().contains(form->MVersion()));
 }
 
 } // namespace
