@@ -2,7 +2,8 @@
 # against the test PulseAudio server.
 vemba_bench(app_switch_bench SOURCES ${CMAKE_CURRENT_LIST_DIR}/app_switch.cpp
     LIBS vemba_program vemba_sound_probe Qt6::Test)
-target_compile_definitions(app_switch_bench PRIVATE VEMBA_PROGRAM_DIR="${VEMBA_PROGRAM_DIR}")
+target_compile_definitions(app_switch_bench PRIVATE VEMBA_PROGRAM_DIR="${VEMBA_PROGRAM_DIR}"
+    VEMBA_PULSE_FIXTURE="${PROJECT_SOURCE_DIR}/tests/support/pulse-fixture")
 
 # Start-up to the first map and peak memory, beside a minimal Qt window.
 add_executable(app_startup_minimal_window ${CMAKE_CURRENT_LIST_DIR}/MinimalWindow.cpp)

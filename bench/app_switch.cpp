@@ -19,6 +19,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QProcess>
 #include <QSlider>
 #include <QSocketNotifier>
 #include <QTemporaryDir>
@@ -40,6 +41,13 @@ using vemba::probe::kRate;
 
 vemba::Form1* g_form = nullptr;
 vemba::probe::SinkRecorder* g_recorder = nullptr;
+
+// Runs tests/support/pulse-fixture: `command` "start" or "stop" the private
+// server whose socket lies in `dir`. False when the script fails.
+bool pulseFixture(const char* command, const QString& dir) {
+    return QProcess::execute(QStringLiteral(VEMBA_PULSE_FIXTURE),
+                             {QString::fromLatin1(command), dir}) == 0;
+}
 
 double now() {
     return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
@@ -189,7 +197,7 @@ int main(int argc, char** argv) {
     QTemporaryDir program;
     const bool ownServer = qEnvironmentVariableIsEmpty("PULSE_SERVER");
     if (ownServer) {
-        if (!vemba::probe::pulseFixture("start", server.path())) {
+        if (!pulseFixture("start", server.path())) {
             std::fprintf(stderr, "could not start the PulseAudio server\n");
             return 1;
         }
@@ -244,7 +252,7 @@ int main(int argc, char** argv) {
         }
     }
     if (ownServer) {
-        vemba::probe::pulseFixture("stop", server.path());
+        pulseFixture("stop", server.path());
     }
     return status;
 }

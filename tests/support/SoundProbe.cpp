@@ -18,11 +18,6 @@ constexpr std::size_t kFrameBytes = 2 * sizeof(float);
 
 } // namespace
 
-bool pulseFixture(const char* command, const QString& dir) {
-    return QProcess::execute(QStringLiteral(VEMBA_PULSE_FIXTURE),
-                             {QString::fromLatin1(command), dir}) == 0;
-}
-
 bool soundServer(const char* command) {
     const QString fixture = qEnvironmentVariable("VEMBA_SOUND_FIXTURE");
     return !fixture.isEmpty() &&

@@ -13,10 +13,6 @@ namespace vemba::probe {
 
 inline constexpr int kRate = 48000;
 
-// Runs tests/support/pulse-fixture: `command` "start" or "stop" the private
-// server whose socket lies in `dir`. False when the script fails.
-bool pulseFixture(const char* command, const QString& dir);
-
 // Stops or starts the sound server a test plays to: the fixture script in
 // VEMBA_SOUND_FIXTURE on the directory in VEMBA_SOUND_DIR. False when it fails.
 bool soundServer(const char* command);

@@ -43,10 +43,4 @@ inline QByteArray file(const Format& f, std::uint32_t dataBytes, const QByteArra
     return out + data;
 }
 
-// 16-bit mono at `rate`.
-inline QByteArray wav(int rate, std::uint32_t dataBytes, const QByteArray& data) {
-    const auto r = static_cast<std::uint32_t>(rate);
-    return file({1, 1, r, r * 2, 2, 16}, dataBytes, data);
-}
-
 } // namespace vemba::wavbytes
