@@ -54,6 +54,7 @@ struct Server {
     std::atomic<int> answered{0};
     std::atomic<int> open{0};
     std::atomic<int> starts{0};
+    std::atomic<int> changes{0};
     std::atomic<bool> gone{false};
     std::atomic<bool> refuses{false};
     std::mutex gate;
@@ -64,7 +65,7 @@ public:
     explicit FakeStream(Server& server) : m_server(server) { ++m_server.open; }
     ~FakeStream() override { --m_server.open; }
     void start() override { ++m_server.starts; }
-    void changed() override {}
+    void changed() override { ++m_server.changes; }
     bool gone() override { return m_server.gone; }
     int queuedMs() const override { return kQueuedMs; }
     int heardWithinMs() const override { return 0; }
@@ -195,6 +196,22 @@ TEST_F(Core, AnIdleStreamClosesOnceWhatItQueuedHasBeenHeard) {
     clock.to(quiet + FakeStream::kQueuedMs + 150);
     EXPECT_EQ(server.open, 0);
     EXPECT_TRUE(failed.isEmpty() && lost.isEmpty());
+}
+
+// However fast the choices change, they reach a running stream at most every
+// kMinCommitMs, yet all the while: the mixer's pool of voices is sized on it.
+TEST_F(Core, QuickChangesAreCommittedAtMostEveryFiftyMilliseconds) {
+    ASSERT_TRUE(core->openStream());
+    play();
+    clock.to(100);
+    ASSERT_EQ(server.starts, 1);
+    for (int ms = 101; ms <= 1100; ++ms) {
+        core->changed();
+        clock.to(ms);
+    }
+    const int most = 1000 / OutputCore::kMinCommitMs + 1;
+    EXPECT_LE(server.changes, most);
+    EXPECT_GE(server.changes, most - 2) << "changes held back while more kept coming";
 }
 
 // A lost stream is noticed at the next watch, a second after the last, and
