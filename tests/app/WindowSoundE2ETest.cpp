@@ -3,7 +3,7 @@
 // PipeWire), whose monitor is recorded. ON, OFF and the faults a user meets
 // FaultMatrixTest and WaylandSessionTest hear; the volume OutputE2ETest.
 
-#include "MixingAudioLayer.h"
+#include "ModuleAudioLayer.h"
 #include "QtPrinters.h"
 #include "SoundProbe.h"
 #include "WindowTest.h"
@@ -27,7 +27,7 @@ TEST(WindowSound, QuickChangesLeaveEveryChannelPlaying) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     ASSERT_NO_FATAL_FAILURE(testing::copyTones(dir.path()));
-    audio::MixingAudioLayer layer{qEnvironmentVariable("VEMBA_PROGRAM_DIR")};
+    audio::ModuleAudioLayer layer{qEnvironmentVariable("VEMBA_PROGRAM_DIR")};
     ProgramWindow window(ProgramWindow::Services{dir.path(), &layer});
     QStringList messages;
     testing::collectMessages(window, messages);
