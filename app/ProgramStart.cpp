@@ -37,9 +37,11 @@ bool platformChosen(int argc, char** argv) {
 }
 
 // The audio layer the program plays through. Its one construction: a change
-// of backend or of how it is loaded is made here.
-std::unique_ptr<audio::MixingAudioLayer> makeAudioLayer(const QString& moduleDir) {
-    return std::make_unique<audio::MixingAudioLayer>(moduleDir);
+// of backend or of how it is loaded is made here. The mixing layer comes
+// from the audio module, loaded only at the first switch ON, so that the
+// window opens without the sound server's and the codecs' libraries.
+std::unique_ptr<audio::ModuleAudioLayer> makeAudioLayer(const QString& moduleDir) {
+    return std::make_unique<audio::ModuleAudioLayer>(moduleDir);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MixingAudioLayer.h"
+#include "ModuleAudioLayer.h"
 #include "ProgramWindow.h"
 #include "QuitSignals.h"
 
@@ -30,7 +30,7 @@ public:
     Program& operator=(const Program&) = delete;
 
     ProgramWindow& window() { return m_window; }
-    audio::MixingAudioLayer& audio() { return *m_audio; }
+    audio::ModuleAudioLayer& audio() { return *m_audio; }
 
     // Restores the stored choices and shows the window.
     void start();
@@ -40,7 +40,7 @@ private:
     // last, so that one received while the window and the sound shut down is
     // still handled; the window goes before the audio layer it plays on.
     QuitSignals m_quitSignals;
-    std::unique_ptr<audio::MixingAudioLayer> m_audio;
+    std::unique_ptr<audio::ModuleAudioLayer> m_audio;
     ProgramWindow m_window;
 };
 

@@ -12,7 +12,7 @@
 //   stdin, clicks accordingly and answers each with a line on stdout.
 
 #include "FormStyle.h"
-#include "MixingAudioLayer.h"
+#include "ModuleAudioLayer.h"
 #include "ProgramWindow.h"
 #include "SoundProbe.h"
 
@@ -223,7 +223,7 @@ int main(int argc, char** argv) {
     {
         QApplication app(argc, argv);
         vemba::installFormAppearance();
-        vemba::audio::MixingAudioLayer layer(QStringLiteral(VEMBA_PROGRAM_DIR));
+        vemba::audio::ModuleAudioLayer layer(QStringLiteral(VEMBA_PROGRAM_DIR));
         vemba::ProgramWindow window({program.path(), &layer});
         window.errors().setShowsMessageBoxes(false);
         window.form().show();

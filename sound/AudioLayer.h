@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace vemba::audio {
@@ -76,8 +77,18 @@ public:
 // Entry point of an audio layer: creates the root object.
 class AudioLayer {
 public:
+    using Listener = std::function<void(const QString&)>;
+
     virtual ~AudioLayer() = default;
     virtual Result createRoot(std::unique_ptr<AudioRoot>& root) = 0;
+
+    // Told once when Play could not open the stream again (Play's own result
+    // is ignored by its callers), and again only after a reopen has worked.
+    // A layer whose Play cannot fail that way tells nobody.
+    virtual void setFailureListener(Listener /*listener*/) {}
+    // Told once when a stream that played was lost and could not be opened
+    // again within ten seconds; until then it is reopened every second.
+    virtual void setStreamLostListener(Listener /*listener*/) {}
 };
 
 } // namespace vemba::audio

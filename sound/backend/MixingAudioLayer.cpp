@@ -206,11 +206,11 @@ Result MixingAudioLayer::createRoot(std::unique_ptr<AudioRoot>& root) {
     return Result::success();
 }
 
-void MixingAudioLayer::setFailureListener(std::function<void(const QString&)> listener) {
+void MixingAudioLayer::setFailureListener(Listener listener) {
     m_reporter->setListener(std::move(listener));
 }
 
-void MixingAudioLayer::setStreamLostListener(std::function<void(const QString&)> listener) {
+void MixingAudioLayer::setStreamLostListener(Listener listener) {
     m_reporter->setLostListener(std::move(listener));
 }
 

@@ -3,7 +3,6 @@
 #include "AudioLayer.h"
 
 #include <QString>
-#include <functional>
 #include <memory>
 
 namespace vemba::audio {
@@ -26,13 +25,8 @@ public:
     ~MixingAudioLayer() override;
 
     Result createRoot(std::unique_ptr<AudioRoot>& root) override;
-
-    // Told once when Play could not open the stream again (Play's own result
-    // is ignored by its callers), and again only after a reopen has worked.
-    void setFailureListener(std::function<void(const QString&)> listener);
-    // Told once when a stream that played was lost and could not be opened
-    // again within ten seconds; until then it is reopened every second.
-    void setStreamLostListener(std::function<void(const QString&)> listener);
+    void setFailureListener(Listener listener) override;
+    void setStreamLostListener(Listener listener) override;
 
 private:
     QString m_programDir;

@@ -8,8 +8,6 @@
 // writable FAULT_RO_DIR is a read-only view of FAULT_RO_INI_SRC; root cannot
 // write it either.
 
-#include "MixingAudioLayer.h"
-#include "OutputCore.h"
 #include "ProgramStart.h"
 #include "QtPrinters.h"
 #include "QuitSignals.h"
@@ -149,7 +147,7 @@ pid_t soundServerPid() {
 void switchOnUnanswered(Scene& s) {
     // libpulse reads the environment on the opener thread: a try still
     // reading it would see it change under its feet.
-    audio::OutputCore::finishOpenings();
+    s.program->audio().finishOpenings();
     const pid_t pid = soundServerPid();
     ASSERT_TRUE(pid > 1 && ::kill(pid, SIGSTOP) == 0);
     const QByteArray sdl = qgetenv("SDL_AUDIODRIVER");
@@ -167,7 +165,7 @@ void switchOnUnanswered(Scene& s) {
     EXPECT_TRUE(QTest::qWaitFor([&s] { return !s.messages.isEmpty(); }, 20000));
     EXPECT_TRUE(beatFirst) << "the window stood still while the server did not answer";
     EXPECT_FALSE(server.finish()) << "told only once the server had answered or gone";
-    audio::OutputCore::finishOpenings();
+    s.program->audio().finishOpenings();
     qputenv("SDL_AUDIODRIVER", sdl);
 }
 

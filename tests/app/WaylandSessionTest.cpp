@@ -3,7 +3,6 @@
 // on the platform it picks there (Wayland itself, or X11 through XWayland
 // when DISPLAY is set as well), switched ON and OFF from its window and closed.
 
-#include "MixingAudioLayer.h"
 #include "ProgramStart.h"
 #include "QtPrinters.h"
 #include "QuitSignals.h"
