@@ -8,9 +8,9 @@
 // writable FAULT_RO_DIR is a read-only view of FAULT_RO_INI_SRC; root cannot
 // write it either.
 
+#include "Files.h"
 #include "ProgramStart.h"
 #include "QtPrinters.h"
-#include "QuitSignals.h"
 #include "SoundProbe.h"
 #include "UserText.h"
 #include "WindowTest.h"
@@ -40,13 +40,6 @@ constexpr std::size_t kWindow = 24000; // half a second: every tone here falls o
 // A hand-written entry of the user's own that no fault may take away.
 const QByteArray kKeepsake = "[メモ]\r\n網戸=直した\r\n";
 
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-                f.write(bytes) == bytes.size())
-        << path.toStdString();
-}
-
 struct Scene {
     QTemporaryDir dir;
     QString programDir = dir.path();
@@ -73,13 +66,14 @@ struct Scene {
 };
 
 void keepsakeKept(Scene& s) {
-    QFile f(s.iniPath());
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly) && f.readAll().contains(kKeepsake));
+    EXPECT_TRUE(readFile(s.iniPath()).contains(kKeepsake));
 }
 
 struct Fault {
     const char* name;
-    std::function<void(Scene&)> arrange = [](Scene& s) { writeAll(s.iniPath(), kKeepsake); };
+    std::function<void(Scene&)> arrange = [](Scene& s) {
+        ASSERT_TRUE(writeFile(s.iniPath(), kKeepsake));
+    };
     std::function<void(Scene&)> act = &Scene::switchOnLowAndHigh; // what the user does then
     QStringList seen;                      // a text each message holds, one per message
     std::vector<double> heard = {30, 450}; // tones that must sound afterwards
@@ -203,13 +197,13 @@ std::vector<Fault> faults() {
                  }
                  s.programDir = qEnvironmentVariable("FAULT_RO_DIR");
                  testing::copyTones(s.programDir);
-                 writeAll(qEnvironmentVariable("FAULT_RO_INI_SRC"), kKeepsake);
+                 ASSERT_TRUE(writeFile(qEnvironmentVariable("FAULT_RO_INI_SRC"), kKeepsake));
              },
          .seen = {QStringLiteral("setting.ini")}},
         {.name = "a tone file that is a FIFO silences its channel only",
          .arrange =
              [](Scene& s) {
-                 writeAll(s.iniPath(), kKeepsake);
+                 ASSERT_TRUE(writeFile(s.iniPath(), kKeepsake));
                  const QByteArray fifo = QFile::encodeName(s.programDir + "/30.wav");
                  ASSERT_TRUE(::unlink(fifo.constData()) == 0 &&
                              ::mkfifo(fifo.constData(), 0644) == 0);

@@ -2,7 +2,7 @@
 // the viewer, one viewer however often it is chosen, and nothing at all when
 // there is no help file.
 
-#include "HelpViewer.h"
+#include "HelpViewers.h"
 #include "QtPrinters.h"
 #include "WindowTest.h"
 
@@ -14,19 +14,9 @@
 namespace vemba {
 namespace {
 
-QList<HelpViewer*> viewers() {
-    QList<HelpViewer*> found;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (auto* viewer = dynamic_cast<HelpViewer*>(w); viewer != nullptr && w->isVisible()) {
-            found << viewer;
-        }
-    }
-    return found;
-}
-
 class HelpMenuTest : public testing::WindowTest {
 protected:
-    void TearDown() override { qDeleteAll(viewers()); }
+    void TearDown() override { qDeleteAll(testing::shownHelpViewers()); }
 };
 
 TEST_F(HelpMenuTest, OpensTheProgramDirectorysHelpFileOnceAndNothingWithoutOne) {
@@ -38,7 +28,7 @@ TEST_F(HelpMenuTest, OpensTheProgramDirectorysHelpFileOnceAndNothingWithoutOne) 
     ASSERT_TRUE(QFile::copy(built, dir.filePath("Vemba_PC.chm"))) << built.toStdString();
     form->MHelp1()->trigger();
     form->MHelp1()->trigger();
-    const QList<HelpViewer*> open = viewers();
+    const QList<HelpViewer*> open = testing::shownHelpViewers();
     ASSERT_EQ(open.size(), 1);
     EXPECT_EQ(QFileInfo(open[0]->filePath()), QFileInfo(dir.path() + "/Vemba_PC.chm"));
     EXPECT_EQ(messages, QStringList{});

@@ -5,7 +5,6 @@
 
 #include "ProgramStart.h"
 #include "QtPrinters.h"
-#include "QuitSignals.h"
 #include "SoundProbe.h"
 #include "WindowPlacement.h"
 #include "WindowTest.h"

@@ -5,7 +5,9 @@
 
 #include "HelpViewer.h"
 
+#include "Files.h"
 #include "HelpFile.h"
+#include "HelpViewers.h"
 #include "HtmlHelp.h"
 #include "QtPrinters.h"
 #include "UrlCatcher.h"
@@ -33,16 +35,6 @@ QString helpFile() {
     return helpFilePath(qEnvironmentVariable("VEMBA_PROGRAM_DIR"));
 }
 
-QList<HelpViewer*> viewers() {
-    QList<HelpViewer*> found;
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (auto* viewer = dynamic_cast<HelpViewer*>(widget)) {
-            found << viewer;
-        }
-    }
-    return found;
-}
-
 // The values of one attribute throughout a page, as the viewer holds it.
 QStringList valuesOf(const QTextBrowser& page, const QString& attribute) {
     QStringList values;
@@ -57,7 +49,7 @@ QStringList valuesOf(const QTextBrowser& page, const QString& attribute) {
 class HelpViewerTest : public ::testing::Test {
 protected:
     void TearDown() override {
-        for (HelpViewer* viewer : viewers()) {
+        for (HelpViewer* viewer : testing::shownHelpViewers()) {
             viewer->close();
         }
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -66,7 +58,7 @@ protected:
     // Opens a help file and finds the viewer that the handle names.
     HelpViewer* open(const QString& file = helpFile()) {
         const WId handle = OpenHelpContents(0, file);
-        for (HelpViewer* viewer : viewers()) {
+        for (HelpViewer* viewer : testing::shownHelpViewers()) {
             if (viewer->winId() == handle) {
                 page = viewer->findChild<QTextBrowser*>(QStringLiteral("page"));
                 return viewer;
@@ -177,14 +169,14 @@ TEST_F(HelpViewerTest, HistoryGoesBackAndForwardAndOutsideLinksGoToTheDesktop) {
 
 TEST_F(HelpViewerTest, OneViewerPerFileRaisedAgainUntilClosed) {
     const WId first = OpenHelpContents(0, helpFile());
-    viewers().front()->showMinimized();
+    testing::shownHelpViewers().front()->showMinimized();
     EXPECT_EQ(OpenHelpContents(0, helpFile()), first);
-    ASSERT_EQ(viewers().size(), 1);
-    EXPECT_FALSE(viewers().front()->isMinimized());
-    viewers().front()->close();
+    ASSERT_EQ(testing::shownHelpViewers().size(), 1);
+    EXPECT_FALSE(testing::shownHelpViewers().front()->isMinimized());
+    testing::shownHelpViewers().front()->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_NE(OpenHelpContents(0, helpFile()), 0u);
-    EXPECT_EQ(viewers().size(), 1);
+    EXPECT_EQ(testing::shownHelpViewers().size(), 1);
 }
 
 // A picture, style sheet or page named outside the file is looked for in
@@ -207,16 +199,12 @@ TEST_F(HelpViewerTest, NothingOutsideTheFileIsRead) {
 
 // A default topic the file lacks: the viewer starts at the contents' first page.
 TEST_F(HelpViewerTest, AMissingDefaultTopicGivesWayToTheContents) {
-    QFile real(helpFile());
-    ASSERT_TRUE(real.open(QIODevice::ReadOnly));
     const QByteArray topic("\x02\0\x0b\0index.html", 14); // in the uncompressed #SYSTEM
-    const QByteArray bytes =
-        real.readAll().replace(topic, QByteArray(topic).replace("index", "gone0"));
     QTemporaryDir dir;
-    QFile file(dir.filePath(QStringLiteral("Vemba_PC.chm")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-    file.close();
-    ASSERT_NE(open(file.fileName()), nullptr);
+    const QString path = dir.filePath(QStringLiteral("Vemba_PC.chm"));
+    ASSERT_TRUE(writeFile(
+        path, readFile(helpFile()).replace(topic, QByteArray(topic).replace("index", "gone0"))));
+    ASSERT_NE(open(path), nullptr);
     EXPECT_EQ(page->source().path(), "/index.html");
 }
 
@@ -225,7 +213,8 @@ TEST_F(HelpViewerTest, AMissingDefaultTopicGivesWayToTheContents) {
 TEST_F(HelpViewerTest, APageTooDeepToLayOutIsRefused) {
     const WId handle = OpenHelpContents(0, qEnvironmentVariable("VEMBA_HOSTILE_HELP"));
     ASSERT_NE(handle, 0u);
-    auto* shown = viewers().front()->findChild<QTextBrowser*>(QStringLiteral("page"));
+    auto* shown =
+        testing::shownHelpViewers().front()->findChild<QTextBrowser*>(QStringLiteral("page"));
     shown->document()->size();
     EXPECT_EQ(shown->source().path(), "/deep.html");
     EXPECT_TRUE(shown->document()->rootFrame()->childFrames().isEmpty()) << "no table laid out";

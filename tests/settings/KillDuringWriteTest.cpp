@@ -2,7 +2,7 @@
 // one, never a mix, and the switch happens at the rename. Kills at random
 // moments, inside system calls too, are scripts/settings-kill-test's long run.
 
-#include "SettingsFiles.h"
+#include "Files.h"
 #include "iniEdit.h"
 
 #include <QDir>

@@ -1,5 +1,5 @@
+#include "Files.h"
 #include "ProfileText.h"
-#include "SettingsFiles.h"
 #include "SettingsStore.h"
 #include "iniEdit.h"
 

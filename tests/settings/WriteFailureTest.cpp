@@ -1,5 +1,5 @@
+#include "Files.h"
 #include "QtPrinters.h"
-#include "SettingsFiles.h"
 #include "iniEdit.h"
 
 #include <QDir>

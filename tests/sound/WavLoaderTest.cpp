@@ -1,5 +1,6 @@
 #include "WavLoader.h"
 
+#include "Files.h"
 #include "SoundProbe.h"
 #include "TestSignals.h"
 #include "UserText.h"
@@ -53,9 +54,7 @@ TEST(WavLoader, BadInputIsRefusedWithItsReasonOrLoadedAsFarAsItIsSound) {
     QTemporaryDir dir;
     const QString sample = dir.filePath(QStringLiteral("good.wav"));
     ASSERT_TRUE(sound(2, kRate, stereoSine(48000, 440.0, 0.5))(sample));
-    QFile sampleFile(sample);
-    ASSERT_TRUE(sampleFile.open(QIODevice::ReadOnly));
-    const QByteArray good = sampleFile.readAll(); // 44 bytes of header, then 4 bytes a frame
+    const QByteArray good = readFile(sample); // 44 bytes of header, then 4 bytes a frame
     ASSERT_EQ(good.mid(36, 4), "data");
 
     struct Case {

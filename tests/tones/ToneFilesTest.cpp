@@ -1,12 +1,10 @@
 // The quality bars, checked on exactly the files the build wrote into the
 // program directory.
 #include "ToneAnalysis.h"
-#include "ToneFile.h"
 
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <sndfile.h>
 #include <tuple>
@@ -24,11 +22,6 @@ constexpr double kRate = 48000.0;
 std::filesystem::path programDir() {
     const char* dir = std::getenv("VEMBA_PROGRAM_DIR");
     return dir != nullptr ? dir : ".";
-}
-
-std::filesystem::path makeTempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vemba-tones-XXXXXX").string();
-    return mkdtemp(pattern.data()) != nullptr ? pattern : "";
 }
 
 // Harmonic n of a triangle, referred to the fundamental's phase, is real and
@@ -80,19 +73,6 @@ TEST_P(ToneFile, MeetsTheQualityBars) {
 }
 
 INSTANTIATE_TEST_SUITE_P(All, ToneFile, ::testing::ValuesIn(catalogueCases()));
-
-// A write that fails is reported and leaves no file behind that could pass
-// for a current one.
-TEST(ToneSet, ReportsWhatItCannotWriteAndLeavesNothingBehind) {
-    const auto dir = makeTempDir();
-    ASSERT_FALSE(dir.empty());
-    std::filesystem::create_directory(dir / "taken.wav");
-    EXPECT_NE(tones::writeWav(dir / "taken.wav", std::vector<std::int16_t>(480, 100)), "");
-    std::ofstream(dir / "plain") << "not a directory";
-    EXPECT_FALSE(tones::writeToneSet(dir / "plain").empty());
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 2);
-    std::filesystem::remove_all(dir);
-}
 
 } // namespace
 } // namespace vemba::toneanalysis
