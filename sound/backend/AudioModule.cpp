@@ -18,9 +18,9 @@ public:
 } // namespace
 } // namespace vemba::audio
 
-extern "C" __attribute__((visibility("default"))) vemba::audio::AudioModule& vemba_audio_module() {
+extern "C" __attribute__((visibility("default"))) vemba::audio::AudioModule* vemba_audio_module() {
     // Never destroyed: the module is never unloaded, and its layers may
     // still be going when the process ends.
     static auto* module = new vemba::audio::MixingAudioModule;
-    return *module;
+    return module;
 }

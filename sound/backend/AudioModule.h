@@ -26,6 +26,6 @@ inline constexpr char kAudioModuleName[] = "vemba-pc-audio.so";
 // The module's one exported function: its AudioModule, which lives as long
 // as the process.
 inline constexpr char kAudioModuleEntry[] = "vemba_audio_module";
-using AudioModuleEntry = AudioModule& (*)();
+using AudioModuleEntry = AudioModule* (*)();
 
 } // namespace vemba::audio

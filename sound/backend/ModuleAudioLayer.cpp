@@ -24,7 +24,7 @@ Result ModuleAudioLayer::load() {
                            "インストールし直してください: %2")
                 .arg(path, QString::fromLocal8Bit(why != nullptr ? why : "?")));
     }
-    m_module = &reinterpret_cast<AudioModuleEntry>(entry)();
+    m_module = reinterpret_cast<AudioModuleEntry>(entry)();
     m_layer = m_module->createLayer(m_moduleDir);
     m_layer->setFailureListener(m_failureListener);
     m_layer->setStreamLostListener(m_lostListener);
