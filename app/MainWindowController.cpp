@@ -15,7 +15,6 @@
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QScopeGuard>
 #include <QSlider>
 #include <utility>
 
@@ -280,9 +279,7 @@ void MainWindowController::startChannel(int channel) {
 }
 
 void MainWindowController::playFailed() {
-    if (m_playFailed != nullptr) {
-        *m_playFailed = true;
-    }
+    m_playFailed = true;
 }
 
 // The switch's one rule: whatever leaves nothing to sound turns it back to
@@ -291,9 +288,7 @@ void MainWindowController::playFailed() {
 // end the handler and their message is the guard's to tell; the audio layer
 // tells the last, and the handler goes on to store its value.
 void MainWindowController::offWhenSilent(const std::function<void()>& work) {
-    bool playFailed = false;
-    bool* const outer = std::exchange(m_playFailed, &playFailed);
-    const auto restore = qScopeGuard([this, outer] { m_playFailed = outer; });
+    m_playFailed = false;
     try {
         work();
     } catch (const SoundError& error) {
@@ -302,7 +297,7 @@ void MainWindowController::offWhenSilent(const std::function<void()>& work) {
         }
         throw;
     }
-    if (playFailed) {
+    if (std::exchange(m_playFailed, false)) {
         switchOff();
     }
 }

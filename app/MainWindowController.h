@@ -82,8 +82,8 @@ private:
     QString m_programDir;
     // At most one About box, open or not; it may outlive the main window.
     QPointer<frmAbout> m_about;
-    // Set by playFailed() while offWhenSilent() runs; null otherwise.
-    bool* m_playFailed = nullptr;
+    // Set by playFailed(); offWhenSilent() reads and clears it.
+    bool m_playFailed = false;
 };
 
 } // namespace vemba

@@ -1,9 +1,7 @@
 #include "ModuleAudioLayer.h"
 
 #include "AudioModule.h"
-
-#include <QFile>
-#include <dlfcn.h>
+#include "ModuleEntry.h"
 
 namespace vemba::audio {
 
@@ -15,14 +13,13 @@ ModuleAudioLayer::~ModuleAudioLayer() = default;
 
 Result ModuleAudioLayer::load() {
     const QString path = m_moduleDir + QLatin1Char('/') + QLatin1String(kAudioModuleName);
-    void* module = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
-    void* entry = module != nullptr ? dlsym(module, kAudioModuleEntry) : nullptr;
+    QString why;
+    void* entry = moduleEntry(path, kAudioModuleEntry, why);
     if (entry == nullptr) {
-        const char* why = dlerror();
         return Result::failure(
             QStringLiteral("音声出力部品「%1」を読み込めないため、音を出せません。"
                            "インストールし直してください: %2")
-                .arg(path, QString::fromLocal8Bit(why != nullptr ? why : "?")));
+                .arg(path, why));
     }
     m_module = reinterpret_cast<AudioModuleEntry>(entry)();
     m_layer = m_module->createLayer(m_moduleDir);

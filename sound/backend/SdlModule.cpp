@@ -1,10 +1,8 @@
 #include "SdlModule.h"
 
 #include "Mixer.h"
+#include "ModuleEntry.h"
 #include "SdlOutput.h"
-
-#include <QFile>
-#include <dlfcn.h>
 
 namespace vemba::audio {
 
@@ -14,16 +12,14 @@ SdlModule::SdlModule(QString programDir)
 SdlModule::~SdlModule() = default;
 
 Result SdlModule::load() {
-    // Never closed: the streams and the subsystem it made run its code.
-    void* module = dlopen(QFile::encodeName(m_path).constData(), RTLD_NOW | RTLD_LOCAL);
-    void* entry = module != nullptr ? dlsym(module, kSdlOutputEntry) : nullptr;
+    QString why;
+    void* entry = moduleEntry(m_path, kSdlOutputEntry, why);
     if (entry == nullptr) {
-        const char* why = dlerror();
         return Result::failure(
             QStringLiteral(
                 "PulseAudio のサウンドサーバーが見つからないため SDL で音を出そうとしましたが、"
                 "SDL の音声出力部品「%1」を読み込めません: %2")
-                .arg(m_path, QString::fromLocal8Bit(why != nullptr ? why : "?")));
+                .arg(m_path, why));
     }
     m_output.reset(reinterpret_cast<SdlOutputFactory>(entry)());
     return Result::success();
