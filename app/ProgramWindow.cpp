@@ -12,7 +12,8 @@ ProgramWindow::ProgramWindow(Services services, const ControllerFactory& makeCon
     : m_form(std::make_unique<Form1>()), m_selection(*m_form),
       m_settings(SettingsStore::forProgram(
           services.programDir, [this](const QString& message) { m_errors.report(message); })),
-      m_engine(*services.audio, m_selection, services.programDir), m_guard(m_errors) {
+      m_engine(*services.audio, m_selection, services.programDir), m_guard(m_errors),
+      m_status(*m_form) {
     m_errors.setWindow(m_form.get());
     const MainWindowController::Services handlerServices{*m_form, m_engine, m_settings,
                                                          services.programDir};

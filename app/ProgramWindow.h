@@ -5,6 +5,7 @@
 #include "FormToneSelection.h"
 #include "HandlerGuard.h"
 #include "MainWindowController.h"
+#include "PlayerStatus.h"
 #include "SettingsStore.h"
 #include "SoundEngine.h"
 
@@ -35,6 +36,7 @@ public:
     MainWindowController& controller() { return *m_controller; }
     SoundEngine& engine() { return m_engine; }
     ErrorPresenter& errors() { return m_errors; }
+    PlayerStatus& status() { return m_status; }
 
     // The audio layer lost its stream for good: handled like a click.
     void streamLost(const QString& message);
@@ -56,6 +58,7 @@ private:
     SoundEngine m_engine;
     std::unique_ptr<MainWindowController> m_controller;
     HandlerGuard m_guard;
+    PlayerStatus m_status;
 };
 
 } // namespace vemba
