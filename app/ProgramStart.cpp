@@ -1,7 +1,9 @@
 #include "ProgramStart.h"
 
 #include "FormStyle.h"
+#include "SingleInstance.h"
 #include "WindowPlacement.h"
+#include "iniEdit.h"
 
 #include <QApplication>
 #include <csignal>
@@ -92,7 +94,14 @@ int runProgram(int argc, char** argv) {
     QApplication::setApplicationDisplayName(QStringLiteral("ヴェンバPC"));
     QApplication::setDesktopFileName(QStringLiteral("vemba-pc"));
 
-    Program program(QCoreApplication::applicationDirPath(), QCoreApplication::applicationDirPath());
+    const QString programDir = QCoreApplication::applicationDirPath();
+    SingleInstance instance(iniEdit::settingsDirectory(programDir));
+    if (!instance.claim()) {
+        return 0;
+    }
+    Program program(programDir, programDir);
+    QObject::connect(&instance, &SingleInstance::raiseRequested, &program.window().form(),
+                     [&program] { program.window().bringForward(); });
     program.start();
     return QApplication::exec();
 }

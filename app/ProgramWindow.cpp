@@ -33,6 +33,13 @@ void ProgramWindow::playFailed(const QString& message) {
     m_controller->playFailed();
 }
 
+void ProgramWindow::bringForward() {
+    m_form->setWindowState(m_form->windowState() & ~Qt::WindowMinimized);
+    m_form->show();
+    m_form->raise();
+    m_form->activateWindow();
+}
+
 void ProgramWindow::quit() {
     m_form->close();
     // No wait here for the stop's fade: the audio layer lets it be heard

@@ -43,6 +43,8 @@ public:
     // Play could not open the stream: told, and the event logic that asked
     // for it turns the switch OFF.
     void playFailed(const QString& message);
+    // Brings the window forward: restored if minimized, raised and active.
+    void bringForward();
     // Closes the window the normal way (its shutdown runs, its place is kept)
     // and ends the event loop once the channels have faded out.
     void quit();
