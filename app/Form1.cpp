@@ -4,6 +4,7 @@
 #include "ControlBehavior.h"
 #include "FormBuilder.h"
 #include "FormLayout.h"
+#include "ProgramIcon.h"
 #include "Twips.h"
 
 #include <QAction>
@@ -20,7 +21,7 @@ namespace vemba {
 Form1::Form1() {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("ヴェンバPC"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/vemba-pc-28.png")));
+    setWindowIcon(programIcon());
     // Fixed single border: minimize and close, no maximize, no resizing.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |

@@ -1,5 +1,7 @@
 #include "HelpViewer.h"
 
+#include "ProgramIcon.h"
+
 #include <QApplication>
 #include <QBuffer>
 #include <QDesktopServices>
@@ -8,6 +10,7 @@
 #include <QImageReader>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QScreen>
 #include <QSplitter>
 #include <QStyle>
 #include <QTabWidget>
@@ -24,9 +27,29 @@ namespace {
 
 const QString kScheme = QStringLiteral("chm");
 constexpr int kLocalRole = Qt::UserRole;
+// The window fits a screen of 800 × 600 with a panel, the title bar and the
+// frame around it; it shrinks no further than its panes can still be read.
+constexpr QSize kDefaultSize(760, 480);
+constexpr QSize kMinimumSize(480, 320);
+// The title bar and frame a window manager adds, for the fit to the screen
+// before the window is shown and its frame is known.
+constexpr QSize kFrameAllowance(16, 48);
 
 bool isPage(const ChmArchive& archive, const QString& local) {
     return !local.trimmed().isEmpty() && archive.read(ChmPath(local)).has_value();
+}
+
+// The window's title: the help file's, less the program's name where Qt
+// appends that name itself (it does so to every title that does not end in
+// it), so that the title bar names the program once.
+QString viewerTitle(const QString& fileTitle) {
+    const QString program = QGuiApplication::applicationDisplayName();
+    QString title = fileTitle.trimmed().isEmpty() ? QStringLiteral("ヘルプ") : fileTitle.trimmed();
+    if (!program.isEmpty() && title.startsWith(program) && title.size() > program.size() &&
+        !title.endsWith(program)) {
+        title = title.mid(program.size()).trimmed();
+    }
+    return title;
 }
 
 QString firstPage(const ChmArchive& archive, const std::vector<SitemapEntry>& entries) {
@@ -233,8 +256,13 @@ HelpViewer::HelpViewer(std::unique_ptr<ChmArchive> archive, QString filePath, co
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("HelpViewer"));
     const ChmArchive& file = m_browser->archive();
-    setWindowTitle(file.title().isEmpty() ? QStringLiteral("ヘルプ") : file.title());
-    resize(820, 560);
+    setWindowTitle(viewerTitle(file.title()));
+    setWindowIcon(programIcon());
+    // Never larger than the screen leaves free, nor bound to be.
+    const QSize available =
+        (screen()->availableGeometry().size() - kFrameAllowance).expandedTo(QSize(1, 1));
+    setMinimumSize(kMinimumSize.boundedTo(available));
+    resize(kDefaultSize.boundedTo(available));
 
     QToolButton* back = makeButton(QStringLiteral("back"), QStringLiteral("戻る"), Qt::LeftArrow);
     QToolButton* forward =
@@ -286,6 +314,7 @@ void HelpViewer::layOut(std::initializer_list<QToolButton*> buttons) {
     indexLayout->addWidget(m_filter);
     indexLayout->addWidget(m_index);
     auto* tabs = new QTabWidget(this);
+    m_tabs = tabs;
     tabs->setObjectName(QStringLiteral("tabs"));
     tabs->addTab(m_contents, QStringLiteral("目次"));
     tabs->addTab(indexPane, QStringLiteral("キーワード"));
@@ -294,7 +323,7 @@ void HelpViewer::layOut(std::initializer_list<QToolButton*> buttons) {
     splitter->addWidget(tabs);
     splitter->addWidget(m_browser);
     splitter->setStretchFactor(1, 1);
-    splitter->setSizes({240, 580});
+    splitter->setSizes({220, kDefaultSize.width() - 220});
 
     auto* row = new QHBoxLayout;
     for (QToolButton* button : buttons) {
@@ -364,6 +393,10 @@ void HelpViewer::filterIndex(const QString& text) {
         QListWidgetItem* item = m_index->item(row);
         item->setHidden(!item->text().contains(wanted, Qt::CaseInsensitive));
     }
+}
+
+void HelpViewer::showContents() {
+    m_tabs->setCurrentWidget(m_contents);
 }
 
 void HelpViewer::showTopic(const QString& local) {

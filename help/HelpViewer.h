@@ -10,6 +10,7 @@
 
 class QLineEdit;
 class QListWidget;
+class QTabWidget;
 class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -64,6 +65,8 @@ public:
     // Goes to a link of the current page: a page of the help file here, a
     // web or mail address in the desktop's browser; anything else is ignored.
     void followLink(const QUrl& link);
+    // Shows the table of contents beside the page, whichever tab was chosen.
+    void showContents();
     // Goes to a page of the help file given as its sitemap "Local" value.
     void showTopic(const QString& local);
 
@@ -82,6 +85,7 @@ private:
     QTreeWidget* m_contents;
     QListWidget* m_index;
     QLineEdit* m_filter;
+    QTabWidget* m_tabs = nullptr;
 };
 
 // The URL of a page inside a help file.

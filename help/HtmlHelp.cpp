@@ -42,6 +42,7 @@ WId HtmlHelp(WId /*caller*/, const QString& file, unsigned command, std::uintptr
         }
         viewers.emplace_back(viewer);
     }
+    viewer->showContents();
     BringForward(*viewer);
     return viewer->winId();
 }

@@ -15,8 +15,8 @@ inline constexpr unsigned HH_DISPLAY_TOC = 1;
 // Opens the viewer of a compiled help file (.chm) and returns its window
 // handle, or 0 when the file cannot be opened (missing, unreadable, not a help
 // file, damaged) or the command is not HH_DISPLAY_TOC; then nothing is shown.
-// A viewer already showing the same file is brought forward instead, and its
-// handle returned. The viewer has no owner: it stays open, and keeps the
+// A viewer already showing the same file is brought forward instead, on its
+// table of contents, and its handle returned. The viewer has no owner: it stays open, and keeps the
 // program running, after the caller's window has closed.
 WId HtmlHelp(WId caller, const QString& file, unsigned command, std::uintptr_t data);
 

@@ -57,7 +57,10 @@ frmAbout::frmAbout(const QIcon& windowIcon) : QDialog(nullptr) {
     setGeometry(
         QRect(QPoint(twipsToPixels(kAboutLeftTwips), twipsToPixels(kAboutTopTwips)), client));
 
-    findChild<QLabel*>(QStringLiteral("picIcon"))->setPixmap(windowIcon.pixmap(28, 28));
+    // 28 pixels inside the box's sunken frame, drawn from the icon's own
+    // pixels at the screen's density, never a small picture scaled up.
+    findChild<QLabel*>(QStringLiteral("picIcon"))
+        ->setPixmap(windowIcon.pixmap(QSize(28, 28), devicePixelRatioF()));
     m_ok = findChild<QPushButton*>(QStringLiteral("cmdOK"));
     connect(m_ok, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
     m_ok->setFocus();

@@ -1,6 +1,6 @@
 // The About box as the version item shows it: built by its layout table's rules,
-// one box at a time, the ways of closing it, and a program that runs on while
-// it is open.
+// one box at a time, the ways of closing it, a program that runs on while it
+// is open, and a picture as sharp as the screen.
 
 #include "BuiltForm.h"
 #include "QtPrinters.h"
@@ -8,6 +8,7 @@
 #include "frmAbout.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -77,6 +78,17 @@ TEST_F(AboutBoxTest, AMinimizedBoxComesBackAndTheProgramRunsUntilItCloses) {
     });
     EXPECT_EQ(runProgram(), 0) << "the program did not end with the About box";
     EXPECT_TRUE(boxShownAfterMainClosed);
+}
+
+// The picture is the icon's own pixels at the screen's density, never a
+// smaller picture scaled up; about_box_test_2x runs this at twice the density.
+TEST_F(AboutBoxTest, ThePictureIsDrawnAtTheScreensDensity) {
+    frmAbout* box = showAbout();
+    ASSERT_NE(box, nullptr);
+    const QPixmap picture = box->findChild<QLabel*>(QStringLiteral("picIcon"))->pixmap();
+    EXPECT_EQ(picture.devicePixelRatio(), box->devicePixelRatioF());
+    EXPECT_EQ(picture.size(), QSize(28, 28) * box->devicePixelRatioF());
+    box->close();
 }
 
 } // namespace

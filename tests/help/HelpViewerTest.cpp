@@ -1,7 +1,8 @@
 // The help viewer on the help file the build compiles: where it opens, that
-// every entry and link of the file leads somewhere, history and outside
-// links, one viewer per file, nothing read from outside the file, and no
-// window at all for a file it cannot use.
+// every entry and link of the file leads somewhere, the keywords' order, the
+// window on a small screen, history and outside links, one viewer per file,
+// nothing read from outside the file, and no window at all for a file it
+// cannot use.
 
 #include "HelpViewer.h"
 
@@ -13,6 +14,7 @@
 #include "UrlCatcher.h"
 
 #include <QApplication>
+#include <QCollator>
 #include <QDesktopServices>
 #include <QFile>
 #include <QImage>
@@ -137,6 +139,62 @@ TEST_F(HelpViewerTest, EveryEntryLinkAndPictureOpensSomethingInTheFile) {
     }
     EXPECT_GE(links, 20);
     EXPECT_GE(images, 1);
+}
+
+// The keyword index as the file holds it: in the order of the readings, kana
+// of either kind alike, where a keyword with kanji has its reading in kana.
+TEST_F(HelpViewerTest, KeywordsAreInReadingOrder) {
+    const std::unique_ptr<ChmArchive> archive = ChmArchive::open(helpFile());
+    ASSERT_NE(archive, nullptr);
+    const QString index = DecodeHtml(archive->read(archive->indexFile()).value_or(""));
+    const QRegularExpression entry(R"(<OBJECT[^>]*>(.*?)</OBJECT>)",
+                                   QRegularExpression::CaseInsensitiveOption);
+    const auto param = [](const QString& object, const QString& name) {
+        const QRegularExpression p(QStringLiteral(R"re(name="%1" value="([^"]*)")re").arg(name));
+        return p.match(object).captured(1);
+    };
+    const QRegularExpression kanji(QStringLiteral("\\p{Han}"));
+    const QCollator japanese(QLocale(QLocale::Japanese, QLocale::Japan));
+    QStringList names;
+    QString previous;
+    for (const QRegularExpressionMatch& match : entry.globalMatch(index)) {
+        const QString name = param(match.captured(1), "Name");
+        const QString reading = param(match.captured(1), "Reading");
+        EXPECT_FALSE(reading.contains(kanji)) << reading.toStdString();
+        EXPECT_TRUE(!name.contains(kanji) || !reading.isEmpty()) << name.toStdString();
+        const QString key = reading.isEmpty() ? name : reading;
+        EXPECT_LE(japanese.compare(previous, key), 0)
+            << previous.toStdString() << " before " << key.toStdString();
+        previous = key;
+        names << name;
+    }
+    EXPECT_GE(names.size(), 30);
+    for (const char* wanted : {"チャンネル", "スライダー", "バージョン情報"}) {
+        EXPECT_TRUE(names.contains(QString::fromUtf8(wanted))) << wanted;
+    }
+}
+
+// On a screen of 800 × 600, the window and its smallest size leave room
+// for a title bar, the frame and a panel; its title names the program once,
+// and its icon is the program's, drawn for screens at twice the density too.
+TEST_F(HelpViewerTest, FitsASmallScreenWithTheProgramsNameAndIcon) {
+    QApplication::setApplicationDisplayName(QStringLiteral("ヴェンバPC"));
+    HelpViewer* viewer = open();
+    QApplication::setApplicationDisplayName({});
+    ASSERT_NE(viewer, nullptr);
+    ASSERT_EQ(viewer->screen()->size(), QSize(800, 600)) << "the test's screen";
+    const QSize decoration(2 * 4, 32 + 4 + 32); // borders, title bar, panel
+    for (const QSize size : {viewer->frameGeometry().size(), viewer->minimumSize()}) {
+        EXPECT_TRUE(QRect(0, 0, 800, 600).contains(QRect(QPoint(), size + decoration)))
+            << size.width() << "×" << size.height();
+    }
+    // Qt adds the display name to a title that does not end in it.
+    const QString title = viewer->windowTitle();
+    EXPECT_EQ(title.count("ヴェンバPC") + (title.endsWith("ヴェンバPC") ? 0 : 1), 1)
+        << title.toStdString();
+    const QPixmap twice = viewer->windowIcon().pixmap(QSize(28, 28), 2.0);
+    EXPECT_EQ(twice.devicePixelRatio(), 2.0);
+    EXPECT_EQ(twice.size(), QSize(56, 56));
 }
 
 TEST_F(HelpViewerTest, HistoryGoesBackAndForwardAndOutsideLinksGoToTheDesktop) {
