@@ -60,7 +60,13 @@ bool prepareProcess(int argc, char** argv) {
 }
 
 Program::Program(const QString& programDir, const QString& moduleDir)
-    : m_audio(makeAudioLayer(moduleDir)), m_window({programDir, m_audio.get()}) {
+    : m_audio(makeAudioLayer(moduleDir)), m_window({programDir, m_audio.get()}),
+      m_sleepInhibitor([this] {
+          // The user's opt-out, read at each ON: no restart needed.
+          return m_window.settings()
+                     .ReadSetting(QStringLiteral("Desktop"), QStringLiteral("InhibitSleep"))
+                     .trimmed() != QStringLiteral("0");
+      }) {
     // Play that cannot open the stream, and a stream lost for good, reach the
     // window's event logic, which turns the switch OFF and tells the message.
     m_audio->setFailureListener([this](const QString& message) { m_window.playFailed(message); });
@@ -69,6 +75,9 @@ Program::Program(const QString& programDir, const QString& moduleDir)
     // A session that ends, a service manager or Ctrl+C in the terminal.
     QObject::connect(&m_quitSignals, &QuitSignals::received, &m_window.form(),
                      [this] { m_window.quit(); });
+    // Also when the switch goes OFF by itself (no device, the server lost).
+    QObject::connect(&m_window.status(), &PlayerStatus::switchChanged, &m_sleepInhibitor,
+                     &desktop::SleepInhibitor::setOn);
 }
 
 // Nothing reaches the window while it goes; the audio layer, which lets the

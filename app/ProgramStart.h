@@ -3,6 +3,7 @@
 #include "ModuleAudioLayer.h"
 #include "ProgramWindow.h"
 #include "QuitSignals.h"
+#include "SleepInhibitor.h"
 
 #include <QString>
 #include <memory>
@@ -42,6 +43,8 @@ private:
     QuitSignals m_quitSignals;
     std::unique_ptr<audio::ModuleAudioLayer> m_audio;
     ProgramWindow m_window;
+    // Goes first: its release reaches the bus before the process ends.
+    desktop::SleepInhibitor m_sleepInhibitor;
 };
 
 // The whole program, from the process's arguments to the exit status.

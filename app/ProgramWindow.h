@@ -37,6 +37,7 @@ public:
     SoundEngine& engine() { return m_engine; }
     ErrorPresenter& errors() { return m_errors; }
     PlayerStatus& status() { return m_status; }
+    SettingsStore& settings() { return m_settings; }
 
     // The audio layer lost its stream for good: handled like a click.
     void streamLost(const QString& message);
