@@ -107,7 +107,7 @@ protected:
         voice = core->mixer().addVoice(data);
     }
     StreamOpener opener() {
-        return [this](Mixer&, std::unique_ptr<OutputStream>& stream) {
+        return [this](Mixer&, const QString&, std::unique_ptr<OutputStream>& stream) {
             ++server.tries;
             { const std::lock_guard<std::mutex> pass(server.gate); }
             const bool refuses = server.refuses;
