@@ -18,9 +18,6 @@ namespace {
 
 QByteArray run(const QString& program, const QStringList& args) {
     QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8")); // pactl in English
-    process.setProcessEnvironment(environment);
     process.start(program, args);
     if (!process.waitForFinished(10000) || process.exitCode() != 0) {
         process.kill();
