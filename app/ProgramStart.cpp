@@ -72,6 +72,9 @@ Program::Program(const QString& programDir, const QString& moduleDir)
     m_audio->setFailureListener([this](const QString& message) { m_window.playFailed(message); });
     m_audio->setStreamLostListener(
         [this](const QString& message) { m_window.streamLost(message); });
+    // The sound server's volume mixer names the stream after what plays.
+    QObject::connect(&m_window.status(), &PlayerStatus::titleChanged, &m_window.form(),
+                     [this](const QString& title) { m_audio->setStreamTitle(title); });
     // A session that ends, a service manager or Ctrl+C in the terminal.
     QObject::connect(&m_quitSignals, &QuitSignals::received, &m_window.form(),
                      [this] { m_window.quit(); });
@@ -89,6 +92,7 @@ Program::~Program() {
 
 void Program::start() {
     m_window.controller().Form_Load();
+    m_audio->setStreamTitle(m_window.status().title());
     m_window.form().show();
 }
 

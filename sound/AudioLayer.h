@@ -89,6 +89,9 @@ public:
     // Told once when a stream that played was lost and could not be opened
     // again within ten seconds; until then it is reopened every second.
     virtual void setStreamLostListener(Listener /*listener*/) {}
+    // What plays, as the window names it, for the sound server's volume
+    // mixer to show on the output stream; kept for streams opened later.
+    virtual void setStreamTitle(const QString& /*title*/) {}
 };
 
 } // namespace vemba::audio

@@ -6,6 +6,7 @@
 #include "WavLoader.h"
 
 #include <QByteArray>
+#include <vector>
 
 namespace vemba::audio {
 
@@ -151,24 +152,52 @@ private:
 // it) and then blame themselves. SDL_AUDIODRIVER=pulseaudio asks for the
 // first alone, any other driver for SDL.
 StreamOpener streamOpener(std::shared_ptr<SdlModule> sdl) {
-    return [sdl = std::move(sdl)](Mixer& mixer, std::unique_ptr<OutputStream>& stream) {
+    return [sdl = std::move(sdl)](Mixer& mixer, const QString& title,
+                                  std::unique_ptr<OutputStream>& stream) {
         const QByteArray driver = qgetenv("SDL_AUDIODRIVER");
         const bool pulseOnly = driver == "pulseaudio" || driver == "pulse";
         if (driver.isEmpty() || pulseOnly) {
             bool noServer = false;
-            Result opened = PulseStream::open(mixer, stream, &noServer);
+            Result opened = PulseStream::open(mixer, title, stream, &noServer);
             if (opened || pulseOnly || !noServer) {
                 return opened;
             }
         }
-        return sdl->open(mixer, stream);
+        return sdl->open(mixer, title, stream);
     };
 }
 
+} // namespace
+
+// The title every device's stream plays under (window thread only).
+class StreamTitles {
+public:
+    void set(const QString& title) {
+        m_title = title;
+        std::erase_if(m_cores, [](const std::weak_ptr<OutputCore>& c) { return c.expired(); });
+        for (const std::weak_ptr<OutputCore>& core : m_cores) {
+            if (auto alive = core.lock()) {
+                alive->setTitle(title);
+            }
+        }
+    }
+    void follow(const std::shared_ptr<OutputCore>& core) {
+        core->setTitle(m_title);
+        m_cores.push_back(core);
+    }
+
+private:
+    QString m_title;
+    std::vector<std::weak_ptr<OutputCore>> m_cores;
+};
+
+namespace {
+
 class MixedAudioRoot : public AudioRoot {
 public:
-    MixedAudioRoot(std::shared_ptr<SdlModule> sdl, std::shared_ptr<FailureReporter> reporter)
-        : m_sdl(std::move(sdl)), m_reporter(std::move(reporter)) {}
+    MixedAudioRoot(std::shared_ptr<SdlModule> sdl, std::shared_ptr<FailureReporter> reporter,
+                   std::shared_ptr<StreamTitles> titles)
+        : m_sdl(std::move(sdl)), m_reporter(std::move(reporter)), m_titles(std::move(titles)) {}
 
     Result directSoundCreate(const QString& deviceId,
                              std::unique_ptr<SoundDevice>& device) override {
@@ -177,6 +206,7 @@ public:
                 QStringLiteral("既定以外の出力デバイス (%1) は選べません。").arg(deviceId));
         }
         auto core = std::make_shared<OutputCore>(streamOpener(m_sdl), m_reporter);
+        m_titles->follow(core);
         if (Result opened = core->openStream(); !opened) {
             return opened;
         }
@@ -190,19 +220,22 @@ public:
 private:
     std::shared_ptr<SdlModule> m_sdl;
     std::shared_ptr<FailureReporter> m_reporter;
+    std::shared_ptr<StreamTitles> m_titles;
 };
 
 } // namespace
 
 MixingAudioLayer::MixingAudioLayer(QString programDir)
-    : m_programDir(std::move(programDir)), m_reporter(std::make_shared<FailureReporter>()) {}
+    : m_programDir(std::move(programDir)), m_reporter(std::make_shared<FailureReporter>()),
+      m_titles(std::make_shared<StreamTitles>()) {}
 
 MixingAudioLayer::~MixingAudioLayer() = default;
 
 Result MixingAudioLayer::createRoot(std::unique_ptr<AudioRoot>& root) {
     // SDL is loaded and starts only if a stream is ever opened through it;
     // opening a device reports why no stream opens.
-    root = std::make_unique<MixedAudioRoot>(std::make_shared<SdlModule>(m_programDir), m_reporter);
+    root = std::make_unique<MixedAudioRoot>(std::make_shared<SdlModule>(m_programDir), m_reporter,
+                                            m_titles);
     return Result::success();
 }
 
@@ -212,6 +245,10 @@ void MixingAudioLayer::setFailureListener(Listener listener) {
 
 void MixingAudioLayer::setStreamLostListener(Listener listener) {
     m_reporter->setLostListener(std::move(listener));
+}
+
+void MixingAudioLayer::setStreamTitle(const QString& title) {
+    m_titles->set(title);
 }
 
 } // namespace vemba::audio

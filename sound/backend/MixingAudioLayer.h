@@ -8,6 +8,7 @@
 namespace vemba::audio {
 
 class FailureReporter;
+class StreamTitles;
 
 // The audio layer: one output stream per device, fed by a software mixer,
 // opened on the default output: our own stream where a PulseAudio server
@@ -27,10 +28,12 @@ public:
     Result createRoot(std::unique_ptr<AudioRoot>& root) override;
     void setFailureListener(Listener listener) override;
     void setStreamLostListener(Listener listener) override;
+    void setStreamTitle(const QString& title) override;
 
 private:
     QString m_programDir;
     std::shared_ptr<FailureReporter> m_reporter;
+    std::shared_ptr<StreamTitles> m_titles;
 };
 
 } // namespace vemba::audio

@@ -25,6 +25,7 @@ Result ModuleAudioLayer::load() {
     m_layer = m_module->createLayer(m_moduleDir);
     m_layer->setFailureListener(m_failureListener);
     m_layer->setStreamLostListener(m_lostListener);
+    m_layer->setStreamTitle(m_title);
     return Result::success();
 }
 
@@ -48,6 +49,13 @@ void ModuleAudioLayer::setStreamLostListener(Listener listener) {
     m_lostListener = std::move(listener);
     if (m_layer) {
         m_layer->setStreamLostListener(m_lostListener);
+    }
+}
+
+void ModuleAudioLayer::setStreamTitle(const QString& title) {
+    m_title = title;
+    if (m_layer) {
+        m_layer->setStreamTitle(m_title);
     }
 }
 

@@ -12,7 +12,8 @@ class AudioModule;
 // The program's audio layer: loads the audio module (AudioModule.h) from the
 // program's directory the first time a root is created, that is at the
 // first switch ON, and from then on passes everything to the module's
-// layer. The listeners set before then reach it once it is made. Used on
+// layer. The listeners and the stream's title set before then reach it
+// once it is made. Used on
 // the GUI thread only.
 class ModuleAudioLayer : public AudioLayer {
 public:
@@ -23,6 +24,7 @@ public:
     Result createRoot(std::unique_ptr<AudioRoot>& root) override;
     void setFailureListener(Listener listener) override;
     void setStreamLostListener(Listener listener) override;
+    void setStreamTitle(const QString& title) override;
 
     // Returns once the stream openings under way, if any, have ended: for
     // whoever changes the environment that libpulse reads while it connects.
@@ -36,6 +38,7 @@ private:
     std::unique_ptr<AudioLayer> m_layer;
     Listener m_failureListener;
     Listener m_lostListener;
+    QString m_title;
 };
 
 } // namespace vemba::audio

@@ -150,9 +150,9 @@ Result OutputCore::openStream() {
     auto opening = std::make_shared<Opening>();
     // The try owns what it opens: a stream that comes after the core is gone
     // never started, so it lets go of nothing of the mixer's.
-    Opener::instance().post([opening, opener = m_opener, &mixer = m_mixer] {
+    Opener::instance().post([opening, opener = m_opener, &mixer = m_mixer, title = m_title] {
         std::unique_ptr<OutputStream> stream;
-        Result status = opener(mixer, stream);
+        Result status = opener(mixer, title, stream);
         const std::lock_guard<std::mutex> hold(opening->lock);
         opening->status = std::move(status);
         opening->stream = std::move(stream);
@@ -188,6 +188,7 @@ Result OutputCore::take(Opening& opening) {
                                    .arg(opened.reason()));
     }
     m_stream = std::move(opening.stream);
+    m_stream->setTitle(m_title); // in case it changed while the stream opened
     m_running = false;
     if (QCoreApplication::instance() != nullptr) {
         later(kWatchMs, &OutputCore::m_watchScheduled, &OutputCore::watch);
@@ -225,6 +226,13 @@ void OutputCore::pollOpening() {
     // Nothing can play: told as a stream lost for good, so the switch
     // goes back to OFF.
     m_reporter->lost(opened.reason());
+}
+
+void OutputCore::setTitle(const QString& title) {
+    m_title = title;
+    if (m_stream) {
+        m_stream->setTitle(title);
+    }
 }
 
 void OutputCore::closeStream() {

@@ -73,6 +73,9 @@ public:
     bool lost() const { return m_lost; }
     bool dead() const { return m_dead; }
     Mixer& mixer() { return m_mixer; }
+    // What the stream says it plays: told to the open stream, and to every
+    // stream opened from now on.
+    void setTitle(const QString& title);
 
     // Something was staged on the mixer: commit it at the end of this event.
     void changed();
@@ -118,6 +121,7 @@ private:
     CoreClock m_clock;
     Mixer m_mixer;
     std::unique_ptr<OutputStream> m_stream;
+    QString m_title;
     bool m_running = false;
     bool m_dead = false;
     bool m_flushScheduled = false;

@@ -2,6 +2,7 @@
 
 #include "AudioLayer.h"
 
+#include <QString>
 #include <functional>
 #include <memory>
 
@@ -24,9 +25,20 @@ public:
     virtual int queuedMs() const = 0;
     // How soon a change is heard once the mixer has rendered it.
     virtual int heardWithinMs() const = 0;
+    // What the stream says it plays changed (see streamName); where the
+    // sound server lets a stream rename itself. Window thread.
+    virtual void setTitle(const QString& /*title*/) {}
 };
 
-// Opens a stream on a mixer, or says in the user's language why it cannot.
-using StreamOpener = std::function<Result(Mixer&, std::unique_ptr<OutputStream>&)>;
+// The name a stream plays under in the desktop's volume mixer: what plays,
+// or the program's name while nothing is chosen.
+inline QString streamName(const QString& title) {
+    return title.isEmpty() ? QStringLiteral("ヴェンバPC") : title;
+}
+
+// Opens a stream on a mixer, named after `title` (streamName), or says in
+// the user's language why it cannot.
+using StreamOpener =
+    std::function<Result(Mixer&, const QString& title, std::unique_ptr<OutputStream>&)>;
 
 } // namespace vemba::audio

@@ -6,6 +6,7 @@
 #include <pulse/context.h>
 #include <pulse/error.h>
 #include <pulse/mainloop.h>
+#include <pulse/proplist.h>
 #include <pulse/stream.h>
 
 namespace vemba::audio {
@@ -56,13 +57,16 @@ PulseStream::~PulseStream() {
     if (m_loop != nullptr) {
         pa_mainloop_free(m_loop);
     }
+    freeRenames(m_rename.exchange(nullptr));
+    freeRenames(m_renamed.exchange(nullptr));
     // Whatever the render side let go of is the control side's again.
     m_history.reset();
 }
 
-Result PulseStream::open(Mixer& mixer, std::unique_ptr<OutputStream>& stream, bool* noServer) {
+Result PulseStream::open(Mixer& mixer, const QString& title, std::unique_ptr<OutputStream>& stream,
+                         bool* noServer) {
     std::unique_ptr<PulseStream> self(new PulseStream(mixer));
-    if (Result connected = self->connect(); !connected) {
+    if (Result connected = self->connect(title); !connected) {
         if (noServer != nullptr) {
             *noServer = self->noServer();
         }
@@ -103,10 +107,18 @@ bool PulseStream::waitUntil(bool (*ready)(const PulseStream&)) {
     return true;
 }
 
-Result PulseStream::connect() {
+Result PulseStream::connect(const QString& title) {
     m_loop = pa_mainloop_new();
-    m_context =
-        m_loop != nullptr ? pa_context_new(pa_mainloop_get_api(m_loop), "ヴェンバPC") : nullptr;
+    // As the desktop file and the icon theme name the program.
+    pa_proplist* program = pa_proplist_new();
+    pa_proplist_sets(program, PA_PROP_APPLICATION_NAME, "ヴェンバPC");
+    pa_proplist_sets(program, PA_PROP_APPLICATION_ID, "vemba-pc");
+    pa_proplist_sets(program, PA_PROP_APPLICATION_ICON_NAME, "vemba-pc");
+    pa_proplist_sets(program, PA_PROP_APPLICATION_VERSION, VEMBA_VERSION);
+    m_context = m_loop != nullptr
+                    ? pa_context_new_with_proplist(pa_mainloop_get_api(m_loop), nullptr, program)
+                    : nullptr;
+    pa_proplist_free(program);
     if (m_context == nullptr) {
         return Result::failure(failure());
     }
@@ -127,7 +139,8 @@ Result PulseStream::connect() {
     // Float is what the mixer renders and what PipeWire and float sinks mix
     // in, so nobody converts.
     const pa_sample_spec sampleFormat{PA_SAMPLE_FLOAT32NE, Mixer::kSampleRate, 2};
-    m_stream = pa_stream_new(m_context, "トーン", &sampleFormat, nullptr);
+    m_name = streamName(title);
+    m_stream = pa_stream_new(m_context, m_name.toUtf8().constData(), &sampleFormat, nullptr);
     if (m_stream == nullptr) {
         return Result::failure(failure());
     }
@@ -164,6 +177,42 @@ void PulseStream::start() {
     if (!m_thread.joinable()) {
         m_history->hold();
         m_thread = std::thread([this] { run(); });
+    }
+}
+
+void PulseStream::setTitle(const QString& title) {
+    if (streamName(title) == m_name) {
+        return;
+    }
+    m_name = streamName(title);
+    auto* rename = new Rename{pa_proplist_new()};
+    pa_proplist_sets(rename->properties, PA_PROP_MEDIA_NAME, m_name.toUtf8().constData());
+    // One not sent yet is out of date; those sent are done with.
+    freeRenames(m_rename.exchange(rename, std::memory_order_acq_rel));
+    freeRenames(m_renamed.exchange(nullptr, std::memory_order_acquire));
+    pa_mainloop_wakeup(m_loop);
+}
+
+void PulseStream::freeRenames(Rename* chain) {
+    while (chain != nullptr) {
+        Rename* next = chain->next;
+        pa_proplist_free(chain->properties);
+        delete chain;
+        chain = next;
+    }
+}
+
+void PulseStream::sendRename() {
+    Rename* rename = m_rename.exchange(nullptr, std::memory_order_acq_rel);
+    if (rename == nullptr) {
+        return;
+    }
+    // libpulse copies the properties into its message at once.
+    dropOperation(pa_stream_proplist_update(m_stream, PA_UPDATE_REPLACE, rename->properties,
+                                            nullptr, nullptr));
+    rename->next = m_renamed.load(std::memory_order_relaxed);
+    while (!m_renamed.compare_exchange_weak(rename->next, rename, std::memory_order_release,
+                                            std::memory_order_relaxed)) {
     }
 }
 
@@ -223,6 +272,7 @@ void PulseStream::run() {
     pa_stream_set_write_callback(m_stream, &PulseStream::onWrite, this);
     dropOperation(pa_stream_cork(m_stream, 0, nullptr, nullptr));
     while (!m_quit.load(std::memory_order_acquire)) {
+        sendRename();
         if (pa_mainloop_iterate(m_loop, 1, nullptr) < 0) {
             m_failed.store(true, std::memory_order_relaxed);
             break;

@@ -4,6 +4,7 @@
 #include "OutputStream.h"
 #include "RewriteHistory.h"
 
+#include <QString>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -12,6 +13,7 @@
 
 struct pa_context;
 struct pa_mainloop;
+struct pa_proplist;
 struct pa_stream;
 
 namespace vemba::audio {
@@ -30,6 +32,12 @@ namespace vemba::audio {
 // thread takes no lock and allocates nothing (the checkpoints and the block
 // buffer are made before it starts); the messages libpulse sends the server
 // are its own business, as they are inside SDL's drivers.
+//
+// The volume mixer shows the program by its name and icon, and the stream by
+// what plays (media.name), renamed while it plays. No media.role: the
+// server's stream-restore would then keep one volume for every stream of
+// that role (all music players, say); without one it keeps ours under our
+// application.id, and a volume the user sets comes back with the next stream.
 class PulseStream : public OutputStream {
 public:
     static constexpr int kBlockFrames = 512;
@@ -53,7 +61,7 @@ public:
     // `noServer` tells a failure where no server is there at all from one
     // that is there and failed or did not answer. The mixer is touched only
     // once the stream starts.
-    static Result open(Mixer& mixer, std::unique_ptr<OutputStream>& stream,
+    static Result open(Mixer& mixer, const QString& title, std::unique_ptr<OutputStream>& stream,
                        bool* noServer = nullptr);
     ~PulseStream() override;
 
@@ -62,10 +70,21 @@ public:
     bool gone() override { return m_failed.load(std::memory_order_relaxed); }
     int queuedMs() const override;
     int heardWithinMs() const override;
+    void setTitle(const QString& title) override;
 
 private:
+    // A new name for the stream, made on the window thread, sent on the
+    // audio thread and freed on the window thread again.
+    struct Rename {
+        pa_proplist* properties;
+        Rename* next = nullptr;
+    };
+    static void freeRenames(Rename* chain);
+    // Sends the rename the window left, if any (audio thread).
+    void sendRename();
+
     explicit PulseStream(Mixer& mixer);
-    Result connect();
+    Result connect(const QString& title);
     QString failure() const;
     bool noServer() const;
     bool waitUntil(bool (*ready)(const PulseStream&));
@@ -88,6 +107,9 @@ private:
     std::atomic<bool> m_rewrite{false};
     std::atomic<bool> m_failed{false};
     std::uint32_t m_queuedFrames = kTargetFrames;
+    QString m_name;                          // the stream's name as last told; window thread
+    std::atomic<Rename*> m_rename{nullptr};  // the newest, not sent yet
+    std::atomic<Rename*> m_renamed{nullptr}; // sent, for the window to free
 
     // Audio thread only, allocated before it starts.
     std::uint64_t m_written = 0; // blocks

@@ -25,7 +25,7 @@ Result SdlModule::load() {
     return Result::success();
 }
 
-Result SdlModule::open(Mixer& mixer, std::unique_ptr<OutputStream>& stream) {
+Result SdlModule::open(Mixer& mixer, const QString& title, std::unique_ptr<OutputStream>& stream) {
     const std::lock_guard<std::mutex> hold(m_lock);
     if (!m_output) {
         if (Result loaded = load(); !loaded) {
@@ -35,7 +35,7 @@ Result SdlModule::open(Mixer& mixer, std::unique_ptr<OutputStream>& stream) {
     const RenderFunction render = [](void* renderer, float* out, int frames) {
         static_cast<Mixer*>(renderer)->render(out, frames);
     };
-    return m_output->open(render, &mixer, stream);
+    return m_output->open(render, &mixer, title, stream);
 }
 
 } // namespace vemba::audio

@@ -20,7 +20,7 @@ public:
     ~SdlModule();
 
     // Streams open on a thread of their own, several devices at once.
-    Result open(Mixer& mixer, std::unique_ptr<OutputStream>& stream);
+    Result open(Mixer& mixer, const QString& title, std::unique_ptr<OutputStream>& stream);
 
 private:
     Result load();

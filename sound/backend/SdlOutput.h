@@ -18,8 +18,9 @@ using RenderFunction = void (*)(void* renderer, float* out, int frames);
 class SdlOutput {
 public:
     virtual ~SdlOutput() = default;
-    // Opens a silent stream that renders through render(renderer, ...).
-    virtual Result open(RenderFunction render, void* renderer,
+    // Opens a silent stream that renders through render(renderer, ...),
+    // named after `title` (streamName) for good: SDL names a stream once.
+    virtual Result open(RenderFunction render, void* renderer, const QString& title,
                         std::unique_ptr<OutputStream>& stream) = 0;
 };
 

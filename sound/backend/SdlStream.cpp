@@ -25,6 +25,10 @@ Result SdlAudioSystem::start() {
     if (m_up) {
         return Result::success();
     }
+    // The name the sound server shows for the program; SDL's backends take
+    // it when they connect. (SDL 2 has no hint for the icon, and a stream
+    // role it always sets, "Game" when not told otherwise.)
+    SDL_SetHint(SDL_HINT_APP_NAME, "ヴェンバPC");
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "ヴェンバPC");
     // SIGINT and SIGTERM are the program's to handle: SDL's handlers would
     // only queue an event nobody reads.
@@ -63,7 +67,8 @@ void SdlStream::callback(void* userdata, Uint8* stream, int len) {
 }
 
 Result SdlStream::open(std::shared_ptr<SdlAudioSystem> system, RenderFunction render,
-                       void* renderer, std::unique_ptr<OutputStream>& stream) {
+                       void* renderer, const QString& title,
+                       std::unique_ptr<OutputStream>& stream) {
     std::unique_ptr<SdlStream> self(new SdlStream(std::move(system), render, renderer));
     SDL_AudioSpec want{};
     want.freq = Mixer::kSampleRate;
@@ -74,7 +79,10 @@ Result SdlStream::open(std::shared_ptr<SdlAudioSystem> system, RenderFunction re
     want.callback = &SdlStream::callback;
     want.userdata = self.get();
 
+    const QByteArray name = streamName(title).toUtf8();
     const auto openDevice = [&] {
+        // Read as the device opens; the hints are SDL's, hence the lock.
+        SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, name.constData());
         SDL_AudioSpec have{};
         return SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     };
@@ -130,9 +138,9 @@ namespace {
 // quit when the last of them and this are gone.
 class SdlAudioOutput : public SdlOutput {
 public:
-    Result open(RenderFunction render, void* renderer,
+    Result open(RenderFunction render, void* renderer, const QString& title,
                 std::unique_ptr<OutputStream>& stream) override {
-        return SdlStream::open(m_system, render, renderer, stream);
+        return SdlStream::open(m_system, render, renderer, title, stream);
     }
 
 private:

@@ -45,7 +45,7 @@ public:
     static_assert(kPeriodFrames >= Mixer::kRampFrames, "a restart's tail must end within a block");
 
     static Result open(std::shared_ptr<SdlAudioSystem> system, RenderFunction render,
-                       void* renderer, std::unique_ptr<OutputStream>& stream);
+                       void* renderer, const QString& title, std::unique_ptr<OutputStream>& stream);
     ~SdlStream() override;
 
     void start() override;

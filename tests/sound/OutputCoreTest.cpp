@@ -57,6 +57,8 @@ struct Server {
     std::atomic<int> changes{0};
     std::atomic<bool> gone{false};
     std::atomic<bool> refuses{false};
+    QString openedAs; // the title a try opened under, before it answered
+    QString title;    // the title a stream was told later (window thread)
     std::mutex gate;
 };
 
@@ -69,6 +71,7 @@ public:
     bool gone() override { return m_server.gone; }
     int queuedMs() const override { return kQueuedMs; }
     int heardWithinMs() const override { return 0; }
+    void setTitle(const QString& title) override { m_server.title = title; }
     static constexpr int kQueuedMs = 300;
 
 private:
@@ -107,9 +110,10 @@ protected:
         voice = core->mixer().addVoice(data);
     }
     StreamOpener opener() {
-        return [this](Mixer&, std::unique_ptr<OutputStream>& stream) {
+        return [this](Mixer&, const QString& title, std::unique_ptr<OutputStream>& stream) {
             ++server.tries;
             { const std::lock_guard<std::mutex> pass(server.gate); }
+            server.openedAs = title;
             const bool refuses = server.refuses;
             if (!refuses) {
                 stream = std::make_unique<FakeStream>(server);
@@ -267,17 +271,22 @@ TEST_F(Core, ALostStreamIsGivenUpAfterTenSecondsAndToldOnce) {
 
 // A server that answers only when the test lets it, waited for a tenth of a
 // second as the program does: Play goes on at once and the late stream starts
-// it. Lost, a reopening that fails late leaves the next watch to try again
+// it. A title set meanwhile reaches the stream once it is there.
+// Lost, a reopening that fails late leaves the next watch to try again
 // inside the ten seconds and gives up, once, past them; a late failure of
 // the next Play is told at once. Nothing is then tried again on its own.
 TEST_F(Core, ASlowServerStartsThePlayLateAndGivesUpOnlyPastTenSeconds) {
     makeCore(OutputCore::kAnswerMs);
+    core->setTitle(QStringLiteral("30Hz"));
     hold();
     play();
     EXPECT_TRUE(core->opening());
+    core->setTitle(QStringLiteral("450Hz"));
     release();
     awaitAnswer();
     EXPECT_EQ(server.starts, 1);
+    EXPECT_EQ(server.openedAs, QStringLiteral("30Hz"));
+    EXPECT_EQ(server.title, QStringLiteral("450Hz"));
     const qint64 opened = clock.at(); // the watch comes within a second
     serverAway(true);
     hold();
