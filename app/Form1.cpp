@@ -29,6 +29,7 @@ Form1::Form1() {
 
     buildMenu();
     buildControls();
+    nameForScreenReaders();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     // Fixed before the window is first mapped, so that the window manager
     // never offers to resize or maximize it.
@@ -42,6 +43,8 @@ Form1::~Form1() = default;
 void Form1::buildMenu() {
     QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
     help->setObjectName(QStringLiteral("MHelp"));
+    // What a screen reader calls the open menu; a menu that is never torn off shows no title.
+    help->setWindowTitle(QStringLiteral("ヘルプ"));
     m_help1 = help->addAction(QStringLiteral("目次とキーワード(&C)"));
     m_help1->setObjectName(QStringLiteral("MHelp1"));
     help->addSeparator()->setObjectName(QStringLiteral("MBar1"));
@@ -69,6 +72,34 @@ void Form1::buildControls() {
     }
     m_label1 = client->findChild<QLabel*>(QStringLiteral("Label1"));
     m_slider1 = client->findChild<QSlider*>(QStringLiteral("Slider1"));
+}
+
+// Names a screen reader reads where the window's own captions do not tell a
+// control apart or say nothing; nothing of this is drawn.
+void Form1::nameForScreenReaders() {
+    centralWidget()->findChild<QLabel*>(QStringLiteral("Label2"))->setBuddy(m_slider1);
+    // Every channel has the same 重ね合わせ and スイープ.
+    for (int channel = 1; channel <= 3; ++channel) {
+        for (QAbstractButton* option : optionGroup(channel)->buttons()) {
+            option->setAccessibleName(Check(channel)->text() + u' ' + option->text());
+        }
+    }
+    // The previews are known by the wave shapes the options beside them choose.
+    for (int member = 0; member <= 1; ++member) {
+        Picture1(member)->setAccessibleName(Option(4, member)->text());
+    }
+    // The lamp tells which side of the switch is down, however it got there.
+    const auto nameLamp = [this] {
+        const QAbstractButton* down = m_mediaMode->checkedButton();
+        m_label1->setAccessibleName(
+            QStringLiteral("スイッチ: %1").arg(down ? down->text() : QString()));
+    };
+    nameLamp();
+    connect(m_mediaMode, &QButtonGroup::idToggled, m_label1, [nameLamp](int, bool checked) {
+        if (checked) {
+            nameLamp();
+        }
+    });
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

@@ -54,6 +54,7 @@ protected:
 private:
     void buildMenu();
     void buildControls();
+    void nameForScreenReaders();
 
     std::array<QCheckBox*, 3> m_checks{};
     std::array<QButtonGroup*, 4> m_optionGroups{};

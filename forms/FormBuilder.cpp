@@ -193,6 +193,15 @@ std::map<QString, QButtonGroup*> FormBuilder::build(QWidget* client,
         previous = widget;
     }
 
+    // A frame without a caption is known by the check box that stands in its
+    // caption's place, not by the caption of the frame around it.
+    for (QGroupBox* frame : client->findChildren<QGroupBox*>()) {
+        const auto* box = frame->findChild<QCheckBox*>(QString(), Qt::FindDirectChildrenOnly);
+        if (dynamic_cast<UntitledFrame*>(frame) != nullptr && box != nullptr) {
+            frame->setAccessibleName(box->text());
+        }
+    }
+
     for (const ToolTipRow& tip : toolTips) {
         if (auto* widget = client->findChild<QWidget*>(controlName(tip.name, tip.index))) {
             widget->setToolTip(text(tip.text));

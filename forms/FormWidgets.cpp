@@ -2,10 +2,22 @@
 
 #include "FormStyle.h"
 
+#include <QAccessibleWidget>
 #include <QCheckBox>
 #include <QPainter>
 
 namespace vemba {
+
+namespace {
+
+// A picture box is a picture to a screen reader, not an empty pane. The box
+// declares no class of its own to Qt, so Qt asks under "QWidget".
+QAccessibleInterface* pictureBoxAccessible(const QString&, QObject* object) {
+    auto* box = dynamic_cast<PictureBox*>(object);
+    return box != nullptr ? new QAccessibleWidget(box, QAccessible::Graphic) : nullptr;
+}
+
+} // namespace
 
 UntitledFrame::UntitledFrame(QWidget* parent) : QGroupBox(parent) {}
 
@@ -20,7 +32,12 @@ void UntitledFrame::paintEvent(QPaintEvent*) {
     drawFrameBorder(painter, rect(), lineY, QRect(), palette());
 }
 
-PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {}
+PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {
+    [[maybe_unused]] static const bool factoryInstalled = [] {
+        QAccessible::installFactory(pictureBoxAccessible);
+        return true;
+    }();
+}
 
 QImage& PictureBox::image() {
     fitImage();
