@@ -58,7 +58,8 @@ bool prepareProcess(int argc, char** argv) {
 }
 
 Program::Program(const QString& programDir, const QString& moduleDir)
-    : m_audio(makeAudioLayer(moduleDir)), m_window({programDir, m_audio.get()}) {
+    : m_audio(makeAudioLayer(moduleDir)), m_window({programDir, m_audio.get()}),
+      m_mpris(mediaPlayerOf(m_window)) {
     // Play that cannot open the stream, and a stream lost for good, reach the
     // window's event logic, which turns the switch OFF and tells the message.
     m_audio->setFailureListener([this](const QString& message) { m_window.playFailed(message); });
@@ -67,6 +68,7 @@ Program::Program(const QString& programDir, const QString& moduleDir)
     // A session that ends, a service manager or Ctrl+C in the terminal.
     QObject::connect(&m_quitSignals, &QuitSignals::received, &m_window.form(),
                      [this] { m_window.quit(); });
+    connectMpris(m_window, m_mpris);
 }
 
 // Nothing reaches the window while it goes; the audio layer, which lets the
@@ -79,6 +81,7 @@ Program::~Program() {
 void Program::start() {
     m_window.controller().Form_Load();
     m_window.form().show();
+    m_mpris.publish();
 }
 
 int runProgram(int argc, char** argv) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ModuleAudioLayer.h"
+#include "MprisWiring.h"
 #include "ProgramWindow.h"
 #include "QuitSignals.h"
 
@@ -42,6 +43,8 @@ private:
     QuitSignals m_quitSignals;
     std::unique_ptr<audio::ModuleAudioLayer> m_audio;
     ProgramWindow m_window;
+    // The player as the desktop sees it; it goes before the window it drives.
+    desktop::MprisService m_mpris;
 };
 
 // The whole program, from the process's arguments to the exit status.
