@@ -81,7 +81,6 @@ Program::~Program() {
 void Program::start() {
     m_window.controller().Form_Load();
     m_window.form().show();
-    m_mpris.publish();
 }
 
 int runProgram(int argc, char** argv) {
@@ -97,6 +96,9 @@ int runProgram(int argc, char** argv) {
 
     Program program(QCoreApplication::applicationDirPath(), QCoreApplication::applicationDirPath());
     program.start();
+    // Only the program itself goes on the bus: the tests that make a Program
+    // stay off whatever session bus they run in.
+    program.mpris().publish();
     return QApplication::exec();
 }
 

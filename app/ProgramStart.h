@@ -32,6 +32,7 @@ public:
 
     ProgramWindow& window() { return m_window; }
     audio::ModuleAudioLayer& audio() { return *m_audio; }
+    desktop::MprisService& mpris() { return m_mpris; }
 
     // Restores the stored choices and shows the window.
     void start();
