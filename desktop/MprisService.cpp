@@ -2,9 +2,9 @@
 
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusPendingCall>
 #include <QStringList>
 #include <QTimer>
 #include <QVariantMap>
@@ -20,8 +20,9 @@ const QString kObjectPath = QStringLiteral("/org/mpris/MediaPlayer2");
 const QString kPlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
 // The program plays one endless "track": what is ticked.
 const QString kTrackId = QStringLiteral("/org/vemba_pc/track/tones");
-// RequestName's flag: fail at once rather than wait in the queue for the name.
-constexpr uint kDoNotQueue = 4;
+// RequestName's flags: none, so that a second copy of the program waits in
+// the queue and is the player once the first has ended.
+constexpr uint kQueueForName = 0;
 
 QString titleText(const QString& title) {
     return title.isEmpty() ? QStringLiteral("チャンネルが選ばれていません") : title;
@@ -152,13 +153,13 @@ void MprisService::publish() {
     }
     m_published = true;
     m_lastTitle = m_player.title();
-    // Asked without waiting: the answer, the name or another copy's having
-    // it, needs nothing done.
+    // Asked without waiting: the answer, the name or a place in the queue
+    // behind another copy, needs nothing done.
     bus.asyncCall(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
                                                  QStringLiteral("/org/freedesktop/DBus"),
                                                  QStringLiteral("org.freedesktop.DBus"),
                                                  QStringLiteral("RequestName"))
-                  << kServiceName << kDoNotQueue);
+                  << kServiceName << kQueueForName);
 }
 
 void MprisService::switchChanged() {

@@ -23,8 +23,8 @@ struct MediaPlayer {
 // The player as desktops and media keys see it: the name
 // org.mpris.MediaPlayer2.vemba_pc on the session bus, with the object
 // /org/mpris/MediaPlayer2. The switch ON is "Playing", OFF "Stopped"; there
-// is no paused state. Without a session bus, or with the name taken by
-// another copy of the program, there is no service and nothing is said.
+// is no paused state. Without a session bus there is no service and nothing
+// is said; a second copy of the program is the player once the first ends.
 class MprisService : public QObject {
     Q_OBJECT
 
