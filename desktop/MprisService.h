@@ -43,9 +43,9 @@ public:
     void volumeChanged();
 
     const MediaPlayer& player() const { return m_player; }
-    // The player's actions run from the event loop, after the caller has its
-    // reply: a click may open a message box, whose own loop must not hold a
-    // client's call.
+    // The player's actions run from the event loop once the caller's reply
+    // is on its way: Quit ends the program, which must not take the reply
+    // with it; the others wait their turn behind it, in the order asked.
     void later(const std::function<void()>& action);
 
 private:
