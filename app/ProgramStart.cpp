@@ -66,7 +66,8 @@ Program::Program(const QString& programDir, const QString& moduleDir)
           return m_window.settings()
                      .ReadSetting(QStringLiteral("Desktop"), QStringLiteral("InhibitSleep"))
                      .trimmed() != QStringLiteral("0");
-      }) {
+      }),
+      m_mpris(mediaPlayerOf(m_window)) {
     // Play that cannot open the stream, and a stream lost for good, reach the
     // window's event logic, which turns the switch OFF and tells the message.
     m_audio->setFailureListener([this](const QString& message) { m_window.playFailed(message); });
@@ -81,6 +82,7 @@ Program::Program(const QString& programDir, const QString& moduleDir)
     // Also when the switch goes OFF by itself (no device, the server lost).
     QObject::connect(&m_window.status(), &PlayerStatus::switchChanged, &m_sleepInhibitor,
                      &desktop::SleepInhibitor::setOn);
+    connectMpris(m_window, m_mpris);
 }
 
 // Nothing reaches the window while it goes; the audio layer, which lets the
@@ -116,6 +118,9 @@ int runProgram(int argc, char** argv) {
     QObject::connect(&instance, &SingleInstance::raiseRequested, &program.window().form(),
                      [&program] { program.window().bringForward(); });
     program.start();
+    // Only the program itself goes on the bus: the tests that make a Program
+    // stay off whatever session bus they run in.
+    program.mpris().publish();
     return QApplication::exec();
 }
 

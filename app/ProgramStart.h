@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ModuleAudioLayer.h"
+#include "MprisWiring.h"
 #include "ProgramWindow.h"
 #include "QuitSignals.h"
 #include "SleepInhibitor.h"
@@ -32,6 +33,7 @@ public:
 
     ProgramWindow& window() { return m_window; }
     audio::ModuleAudioLayer& audio() { return *m_audio; }
+    desktop::MprisService& mpris() { return m_mpris; }
 
     // Restores the stored choices and shows the window.
     void start();
@@ -43,8 +45,10 @@ private:
     QuitSignals m_quitSignals;
     std::unique_ptr<audio::ModuleAudioLayer> m_audio;
     ProgramWindow m_window;
-    // Goes first: its release reaches the bus before the process ends.
+    // Goes before the window: its release reaches the bus before the process ends.
     desktop::SleepInhibitor m_sleepInhibitor;
+    // The player as the desktop sees it; it goes before the window it drives.
+    desktop::MprisService m_mpris;
 };
 
 // The whole program, from the process's arguments to the exit status.
