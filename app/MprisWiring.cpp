@@ -26,14 +26,7 @@ desktop::MediaPlayer mediaPlayerOf(ProgramWindow& window) {
                 slider->setValue(slider->minimum() +
                                  qRound(level * (slider->maximum() - slider->minimum())));
             },
-        .raise =
-            [&form = window.form()] {
-                if (form.isMinimized()) {
-                    form.showNormal();
-                }
-                form.raise();
-                form.activateWindow();
-            },
+        .raise = [&window] { window.bringForward(); },
         .quit = [&window] { window.quit(); },
     };
 }

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QVariantMap>
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace vemba::desktop {
@@ -94,6 +95,10 @@ public:
     double volume() const { return m_service.player().volume(); }
     void setVolume(double volume) {
         // Below 0 is silence; the slider goes no further than its right end.
+        // A NaN, which D-Bus can carry, names no level at all.
+        if (std::isnan(volume)) {
+            return;
+        }
         const double level = std::clamp(volume, 0.0, 1.0);
         m_service.later([this, level] { m_service.player().setVolume(level); });
     }
